@@ -1,0 +1,42 @@
+# VEQ Cadence: `make run` and `make test` do all the set-up on a fresh Debian 12 machine.
+
+BUILD     ?= build
+BUILD_SAN ?= build-san
+JOBS      ?= $(shell nproc)
+SUDO      := $(if $(filter 0,$(shell id -u)),,sudo)
+PACKAGES  := cmake make g++ clang-14 libclang-rt-14-dev qt6-base-dev qt6-serialport-dev \
+             libgtest-dev libgmock-dev googletest xvfb xauth
+
+.PHONY: all deps build test run clean format
+
+all: build
+
+# Installs the Debian packages that are missing (and only then touches apt).
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEQ_WERROR=ON
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Starts a simulated panel on a pseudo-terminal mapped to COM3 and the application on it.
+run: build
+	./scripts/run.sh $(BUILD)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN)

@@ -1,0 +1,252 @@
+#include "app/lib/principal.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+
+#include "brightness/lum.h"
+#include "brightness/sw.h"
+#include "config/ui/fichier.h"
+#include "link/ui/configuration.h"
+#include "link/ui/detect.h"
+#include "link/ui/windows.h"
+#include "params/dump24c01.h"
+
+namespace veq {
+
+namespace {
+
+enum class State { Offered, NotOffered, Hidden };
+
+struct Entry {
+    const char* name;
+    const char* caption;
+    State state;
+    void (Principal::*handler)();
+};
+
+struct Menu {
+    const char* name;
+    const char* caption;
+    std::vector<Entry> entries;
+};
+
+// The menu bar, in order. Entries that are not offered exist with their action but are switched
+// off; hidden entries are both invisible and switched off.
+const std::vector<Menu>& menuTable() {
+    static const std::vector<Menu> table = {
+        {"MENU_FICHIER",
+         "&Fichier",
+         {{"MENU_NOUVELLE", "&Nouvelle configuration", State::NotOffered,
+           &Principal::MENU_NOUVELLE_Click},
+          {"MENU_OUVRIR", "&Ouvrir une configuration", State::NotOffered,
+           &Principal::MENU_OUVRIR_Click},
+          {"MENU_ENREGISTRER", "&Enregistrer une configuration", State::NotOffered,
+           &Principal::MENU_ENREGISTRER_Click},
+          {"MENU_QUITTER", "&Quitter", State::Offered, &Principal::MENU_QUITTER_Click}}},
+        {"MENU_CONFIGURER2",
+         "&Configuration",
+         {{"MENU_CONFIGURER", "Configuration", State::Offered, &Principal::MENU_CONFIGURER_Click},
+          {"MENU_DETECT", "Détection port COM", State::Offered, &Principal::MENU_DETECT_Click}}},
+        {"MENU_FENETRE",
+         "&Fenêtre",
+         {{"MENU_PARA", "&Paramètres d'affichage de la cadence.", State::Offered,
+           &Principal::MENU_PARA_Click},
+          {"MENU_AFF", "&Luminosité", State::NotOffered, &Principal::MENU_AFF_Click},
+          {"MENU_MISEALH", "&Lire les microswitches", State::NotOffered,
+           &Principal::MENU_MISEALH_Click},
+          {"MENU_EVEN", "&Chronomètre", State::Hidden, nullptr},
+          {"MENU_LECTURE", "&Lecture de l'heure", State::Hidden, nullptr},
+          {"MENU_DERMISEH", "Lecture de la dernière mise à l'heure", State::Hidden, nullptr},
+          {"MENU_DCF77", "Moniteur DCF77", State::Hidden, nullptr},
+          {"MENU_LUM", "&Luminosité", State::Hidden, &Principal::MENU_LUM_Click},
+          {"MENURELAIS1", "Option Relais ", State::Hidden, nullptr},
+          {"MENURELAIS2", "Option Record", State::Hidden, nullptr}}},
+        {"MENU_Aide_generale",
+         "&?",
+         {{"MENU_Aide", "Aide", State::Offered, &Principal::MENU_Aide_Click}}},
+    };
+    return table;
+}
+
+// The hidden entries that a port opening switches on again (they stay invisible).
+const char* const kReenabledOnOpen[] = {"MENU_EVEN", "MENU_LECTURE", "MENU_LUM", "MENURELAIS1",
+                                        "MENURELAIS2"};
+const char* const kHiddenEntries[] = {"MENU_EVEN", "MENU_LECTURE", "MENU_DERMISEH", "MENU_DCF77",
+                                      "MENU_LUM",  "MENURELAIS1",  "MENURELAIS2"};
+
+}  // namespace
+
+Principal::Principal(WindowContext& context, QWidget* parent)
+    : QMainWindow(parent),
+      ctx_(context),
+      mdi_(new QMdiArea(this)),
+      endApplication_([] { QCoreApplication::quit(); }),
+      appFolder_(QCoreApplication::applicationDirPath()) {
+    setObjectName(QStringLiteral("PRINCIPAL"));
+    setWindowTitle(QStringLiteral(" Cadence moyenne sur VEQ."));
+    mdi_->setObjectName(QStringLiteral("mdiArea"));
+    setCentralWidget(mdi_);
+    ctx_.configuration = [this]() -> ConfigurationWindow& { return configuration(); };
+    fichier_ = std::make_unique<Fichier>(ctx_);
+    buildMenus();
+}
+
+Principal::~Principal() {
+    // The child windows go before the context they refer to.
+    const auto subs = mdi_->subWindowList();
+    for (QMdiSubWindow* sub : subs) delete sub;
+}
+
+void Principal::buildMenus() {
+    for (const Menu& m : menuTable()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.caption));
+        menu->setObjectName(QLatin1String(m.name));
+        menu->menuAction()->setObjectName(QLatin1String(m.name));
+        for (const Entry& e : m.entries) {
+            QAction* a = menu->addAction(QString::fromUtf8(e.caption));
+            a->setObjectName(QLatin1String(e.name));
+            a->setEnabled(e.state == State::Offered);
+            a->setVisible(e.state != State::Hidden);
+            if (e.handler) {
+                auto handler = e.handler;
+                connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+            }
+        }
+    }
+}
+
+QAction* Principal::menuAction(const char* name) const {
+    return findChild<QAction*>(QLatin1String(name));
+}
+
+QWidget* Principal::adopt(QWidget* child) {
+    QMdiSubWindow* sub = mdi_->addSubWindow(child);
+    sub->setObjectName(child->objectName() + QStringLiteral("_frame"));
+    sub->setWindowTitle(child->windowTitle());
+    fitFrame(child);
+    return child;
+}
+
+ConfigurationWindow& Principal::configuration() {
+    if (!configuration_) {
+        configuration_ = new ConfigurationWindow(ctx_);
+        adopt(configuration_);
+        // Closing the link settings window discards it with its port and flag, as a new
+        // configuration does; the next reference creates it afresh.
+        frameOf(configuration_)->setAttribute(Qt::WA_DeleteOnClose);
+        connect(configuration_, &ConfigurationWindow::portOpened, this, [this] { onPortOpened(); });
+    }
+    return *configuration_;
+}
+
+DetectWindow& Principal::detection() {
+    if (!detection_) adopt(detection_ = new DetectWindow(ctx_));
+    return *detection_;
+}
+
+Dump24c01& Principal::parameters() {
+    if (!parameters_) adopt(parameters_ = new Dump24c01(ctx_));
+    return *parameters_;
+}
+
+LumWindow& Principal::brightness() {
+    if (!brightness_) adopt(brightness_ = new LumWindow(ctx_));
+    return *brightness_;
+}
+
+SwWindow& Principal::microswitches() {
+    if (!microswitches_) adopt(microswitches_ = new SwWindow(ctx_));
+    return *microswitches_;
+}
+
+Fichier& Principal::fichier() {
+    return *fichier_;
+}
+
+void Principal::MDIForm_Load() {
+    showMaximized();
+    showNormalFocused(&configuration());
+}
+
+void Principal::onPortOpened() {
+    setHiddenEntriesEnabled(false, false);
+    QWidget* params = &parameters();
+    frameOf(params)->show();
+    params->show();
+    setHiddenEntriesEnabled(true, false);
+}
+
+void Principal::setHiddenEntriesEnabled(bool mainFive, bool allSeven) {
+    for (const char* name : kHiddenEntries) menuAction(name)->setEnabled(allSeven);
+    if (mainFive) {
+        for (const char* name : kReenabledOnOpen) menuAction(name)->setEnabled(true);
+    }
+}
+
+void Principal::MENU_NOUVELLE_Click() {
+    if (configuration_) delete frameOf(configuration_);
+    showNormalFocused(&configuration());
+}
+
+void Principal::MENU_OUVRIR_Click() {
+    fichier_->OUVRIR_CONFIGURATION();
+}
+
+void Principal::MENU_ENREGISTRER_Click() {
+    fichier_->ENREGISTRER_CONFIGURATION();
+}
+
+void Principal::MENU_QUITTER_Click() {
+    endApplication_();
+}
+
+void Principal::closeEvent(QCloseEvent* event) {
+    event->accept();
+    endApplication_();
+}
+
+void Principal::MENU_CONFIGURER_Click() {
+    QWidget* w = &configuration();
+    frameOf(w)->show();
+    w->show();
+    frameOf(w)->showNormal();
+}
+
+void Principal::MENU_DETECT_Click() {
+    showNormalFocused(&detection());
+}
+
+void Principal::MENU_PARA_Click() {
+    QWidget* w = &parameters();
+    frameOf(w)->show();
+    w->show();
+    frameOf(w)->raise();
+}
+
+void Principal::MENU_AFF_Click() {
+    QWidget* w = &brightness();
+    frameOf(w)->show();
+    w->show();
+}
+
+void Principal::MENU_LUM_Click() {
+    MENU_AFF_Click();
+}
+
+void Principal::MENU_MISEALH_Click() {
+    QWidget* w = &microswitches();
+    frameOf(w)->show();
+    w->show();
+}
+
+void Principal::MENU_Aide_Click() {
+    // Each step may fail; the next one runs all the same and nothing is reported.
+    QDir::setCurrent(appFolder_);
+    const QString path = QDir::toNativeSeparators(appFolder_ + QStringLiteral("/VEQ_KLD.doc"));
+    ctx_.documents.open(path);
+}
+
+}  // namespace veq

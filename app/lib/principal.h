@@ -1,0 +1,81 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QPointer>
+
+#include "link/ui/context.h"
+
+class QAction;
+
+namespace veq {
+
+class ConfigurationWindow;
+class DetectWindow;
+class Dump24c01;
+class LumWindow;
+class SwWindow;
+class Fichier;
+
+// The main window: a multiple-document frame whose menus lead to every other window.
+class Principal : public QMainWindow {
+    Q_OBJECT
+  public:
+    // `context` is completed here: its way to the link settings window is this window's.
+    explicit Principal(WindowContext& context, QWidget* parent = nullptr);
+    ~Principal() override;
+
+    // Called to end the application (QCoreApplication::quit by default).
+    void setEndApplication(std::function<void()> end) { endApplication_ = std::move(end); }
+    // The folder of the help document (the application's folder by default).
+    void setApplicationFolder(const QString& folder) { appFolder_ = folder; }
+
+    // Each child window exists once; these create it the first time (hidden) and return it.
+    ConfigurationWindow& configuration();
+    DetectWindow& detection();
+    Dump24c01& parameters();
+    LumWindow& brightness();
+    SwWindow& microswitches();
+    Fichier& fichier();
+
+    QMdiArea* mdiArea() const { return mdi_; }
+    QAction* menuAction(const char* name) const;
+
+    void MDIForm_Load();
+    void MENU_NOUVELLE_Click();
+    void MENU_OUVRIR_Click();
+    void MENU_ENREGISTRER_Click();
+    void MENU_QUITTER_Click();
+    void MENU_CONFIGURER_Click();
+    void MENU_DETECT_Click();
+    void MENU_PARA_Click();
+    void MENU_AFF_Click();
+    void MENU_LUM_Click();
+    void MENU_MISEALH_Click();
+    void MENU_Aide_Click();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildMenus();
+    QWidget* adopt(QWidget* child);
+    void onPortOpened();
+    void setHiddenEntriesEnabled(bool mainFive, bool allSeven);
+
+    WindowContext& ctx_;
+    QMdiArea* mdi_;
+    QPointer<ConfigurationWindow> configuration_;
+    QPointer<DetectWindow> detection_;
+    QPointer<Dump24c01> parameters_;
+    QPointer<LumWindow> brightness_;
+    QPointer<SwWindow> microswitches_;
+    std::unique_ptr<Fichier> fichier_;
+    std::function<void()> endApplication_;
+    QString appFolder_;
+};
+
+}  // namespace veq

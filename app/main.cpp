@@ -1,0 +1,22 @@
+#include <QApplication>
+
+#include "app/lib/principal.h"
+#include "link/qtserialport.h"
+#include "link/ui/qtplatform.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(veq::kAppTitle);
+
+    veq::SteadyClock clock;
+    veq::QtMessages messages;
+    veq::QtFileDialogs files;
+    veq::QtDocumentOpener documents;
+    veq::WindowContext context{
+        clock, messages, files, documents, [] { return std::make_unique<veq::QtSerialPort>(); },
+        {}};
+
+    veq::Principal principal(context);
+    principal.MDIForm_Load();
+    return app.exec();
+}

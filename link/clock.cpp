@@ -1,0 +1,36 @@
+#include "link/clock.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace veq {
+
+double Clock::tick() {
+    return std::floor(seconds() * kTicksPerSecond) / kTicksPerSecond;
+}
+
+double Clock::elapsedSince(double start) {
+    double d = seconds() - start;
+    if (d < 0) d += kDaySeconds;  // the reading restarted at midnight
+    return d;
+}
+
+double SteadyClock::seconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SteadyClock::pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void ManualClock::advance(double s) {
+    now_ += s;
+    if (wraps_ && now_ >= kDaySeconds) now_ -= kDaySeconds;
+    // Copy: an observer may register another one.
+    auto observers = observers_;
+    for (auto& o : observers) o();
+}
+
+}  // namespace veq

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <functional>
+
+#include <QByteArray>
+
+#include "link/clock.h"
+#include "link/frame.h"
+#include "link/serialport.h"
+
+namespace veq {
+
+// How a reply wait compares the receive count with its threshold.
+enum class Compare {
+    Equal,    // succeeds only when a poll sees exactly the threshold
+    Greater,  // succeeds when a poll sees more than the threshold
+};
+
+struct Reply {
+    bool timedOut = true;
+    QByteArray text;  // what Input returned when the wait ended (drained on a time-out)
+};
+
+// The steps every conversation with the panel is built from. Each step blocks until it is done;
+// the waits poll the clock and the port without processing user-interface events.
+class Exchange {
+  public:
+    static constexpr double kSettle = 0.5;        // seconds after a wake-up burst
+    static constexpr double kReplyTimeout = 1.0;  // seconds a reply may take
+
+    Exchange(SerialPort& port, Clock& clock) : port_(port), clock_(clock) {}
+
+    SerialPort& port() { return port_; }
+    Clock& clock() { return clock_; }
+
+    // Writes one frame, or a burst of `repeat` frames in a single write.
+    void send(Prefix prefix, const QByteArray& command, int repeat = 1);
+    // Waits until more than `seconds` have passed.
+    void pause(double seconds);
+    void settle() { pause(kSettle); }
+    // Waits until the coarse clock has moved one step.
+    void interFrame();
+    // Empties the receive buffer, reads and drops whatever is left, switches DTR off.
+    void flush();
+    // Polls the receive count until it satisfies the comparison or a second has passed, testing
+    // the time first. On success the reply is taken whole; when `accept` rejects it, polling goes
+    // on within the same second. On a time-out whatever arrived is drained.
+    Reply replyWait(Compare compare, int threshold,
+                    const std::function<bool(const QByteArray&)>& accept = {});
+
+  private:
+    SerialPort& port_;
+    Clock& clock_;
+};
+
+}  // namespace veq

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "link/linksettings.h"
+#include "link/platform.h"
+
+namespace veq {
+
+inline const QString kNoPortMessage = QStringLiteral(
+    "Pas de port COM ouvert. Veuillez valider la Configuration dans le menu Configuration.");
+
+// The port-open guard: true when a port has been validated; otherwise warns and returns false.
+bool PORT_OUVERT(const LinkSettings& link, Messages& messages);
+
+}  // namespace veq

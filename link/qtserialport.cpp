@@ -1,0 +1,131 @@
+#include "link/qtserialport.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include "link/portmap.h"
+
+namespace veq {
+
+bool applySettings(QSerialPort& port, const QString& settings) {
+    const QStringList parts = settings.split(QLatin1Char(','));
+    if (parts.size() != 4) return false;
+    bool ok = false;
+    const int baud = parts[0].trimmed().toInt(&ok);
+    if (!ok || baud <= 0) return false;
+    const QString parity = parts[1].trimmed().toUpper();
+    QSerialPort::Parity p;
+    if (parity == QLatin1String("N"))
+        p = QSerialPort::NoParity;
+    else if (parity == QLatin1String("E"))
+        p = QSerialPort::EvenParity;
+    else if (parity == QLatin1String("O"))
+        p = QSerialPort::OddParity;
+    else if (parity == QLatin1String("M"))
+        p = QSerialPort::MarkParity;
+    else if (parity == QLatin1String("S"))
+        p = QSerialPort::SpaceParity;
+    else
+        return false;
+    const int bits = parts[2].trimmed().toInt(&ok);
+    if (!ok || bits < 5 || bits > 8) return false;
+    const QString stop = parts[3].trimmed();
+    QSerialPort::StopBits s;
+    if (stop == QLatin1String("1"))
+        s = QSerialPort::OneStop;
+    else if (stop == QLatin1String("1.5"))
+        s = QSerialPort::OneAndHalfStop;
+    else if (stop == QLatin1String("2"))
+        s = QSerialPort::TwoStop;
+    else
+        return false;
+    return port.setBaudRate(baud) && port.setParity(p) &&
+           port.setDataBits(static_cast<QSerialPort::DataBits>(bits)) && port.setStopBits(s) &&
+           port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+bool QtSerialPort::open() {
+    error_.clear();
+    if (port_.isOpen()) port_.close();
+    if (number_ < 1 || number_ > 14) {
+        error_ = QStringLiteral("port number out of range");
+        return false;
+    }
+    port_.setPortName(portDevice(number_));
+    if (!port_.open(QIODevice::ReadWrite)) {
+        error_ = port_.errorString();
+        port_.clearError();
+        return false;
+    }
+    if (!applySettings(port_, settings_)) {
+        error_ = QStringLiteral("invalid settings");
+        port_.close();
+        return false;
+    }
+    // A pseudo-terminal keeps what arrived while nobody had it open; a fresh port starts empty.
+    port_.clear(QSerialPort::Input);
+    return true;
+}
+
+void QtSerialPort::close() {
+    if (port_.isOpen()) port_.close();
+    port_.clearError();
+}
+
+bool QtSerialPort::checkGone() {
+    const auto err = port_.error();
+    if (err == QSerialPort::ResourceError || err == QSerialPort::DeviceNotFoundError ||
+        err == QSerialPort::PermissionError) {
+        error_ = port_.errorString();
+        port_.close();
+        port_.clearError();
+        return true;
+    }
+    if (err != QSerialPort::NoError) port_.clearError();
+    return false;
+}
+
+void QtSerialPort::pull(int ms) {
+    if (!port_.isOpen()) return;
+    port_.waitForReadyRead(ms);
+    checkGone();
+}
+
+bool QtSerialPort::write(const QByteArray& bytes) {
+    if (!port_.isOpen()) return false;
+    if (port_.write(bytes) != bytes.size()) {
+        checkGone();
+        return false;
+    }
+    // Nothing leaves before the write is flushed; at 9600 baud a burst of 88 bytes takes about
+    // 92 ms. A line that stops accepting bytes gives up after two seconds.
+    QElapsedTimer timer;
+    timer.start();
+    while (port_.isOpen() && port_.bytesToWrite() > 0 && timer.elapsed() < 2000) {
+        if (!port_.waitForBytesWritten(50) && checkGone()) return false;
+    }
+    return port_.isOpen() && port_.bytesToWrite() == 0;
+}
+
+int QtSerialPort::inBufferCount() {
+    pull(1);
+    return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
+}
+
+void QtSerialPort::discardInput() {
+    if (port_.isOpen()) port_.clear(QSerialPort::Input);
+}
+
+QByteArray QtSerialPort::readAll() {
+    if (!port_.isOpen()) return {};
+    return port_.readAll();
+}
+
+void QtSerialPort::setDtr(bool on) {
+    if (!port_.isOpen()) return;
+    // A pseudo-terminal has no DTR line: that is no fault of the exchange.
+    port_.setDataTerminalReady(on);
+    port_.clearError();
+}
+
+}  // namespace veq

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QSerialPort>
+
+#include "link/serialport.h"
+
+namespace veq {
+
+// The serial port on QSerialPort, used without an event loop: every call pulls what the line has
+// delivered with a short blocking wait, so polling never holds a processor core.
+class QtSerialPort : public SerialPort {
+  public:
+    QtSerialPort() = default;
+
+    void setCommPort(int number) override { number_ = number; }
+    int commPort() const override { return number_; }
+    void setSettings(const QString& settings) override { settings_ = settings; }
+    QString settings() const override { return settings_; }
+
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return port_.isOpen(); }
+
+    bool write(const QByteArray& bytes) override;
+    int inBufferCount() override;
+    void discardInput() override;
+    QByteArray readAll() override;
+    void setDtr(bool on) override;
+    QString errorString() const override { return error_; }
+
+  private:
+    // Pulls what has arrived, waiting at most `ms`; closes the port when the device has gone.
+    void pull(int ms);
+    bool checkGone();
+
+    QSerialPort port_;
+    int number_ = 1;
+    QString settings_ = QStringLiteral("9600,N,8,1");
+    QString error_;
+};
+
+// Reads a settings text such as "9600,N,8,1"; false when it is not of that form.
+bool applySettings(QSerialPort& port, const QString& settings);
+
+}  // namespace veq

@@ -1,0 +1,79 @@
+#include "link/ui/qtplatform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+namespace veq {
+
+namespace {
+
+QMessageBox::Icon toQt(Icon icon) {
+    switch (icon) {
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::Warning:
+            return QMessageBox::Warning;
+        case Icon::Critical:
+            return QMessageBox::Critical;
+        case Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// The dialogs' filters are written "name|pattern|name|pattern|"; Qt wants "name (pattern);;...".
+QString qtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
+    return out.join(QStringLiteral(";;"));
+}
+
+std::optional<QString> runDialog(QFileDialog::AcceptMode mode, const QString& title,
+                                 const QString& filter, const QString& initialName) {
+    QFileDialog dialog(QApplication::activeWindow(), title);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Neither dialog asks before replacing a file nor checks that it exists.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setNameFilters(qtFilter(filter).split(QStringLiteral(";;")));
+    dialog.selectFile(initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+}  // namespace
+
+void QtMessages::show(const QString& text, Icon icon, const QString& title) {
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+bool QtMessages::askRetry(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Retry | QMessageBox::Cancel,
+                    QApplication::activeWindow());
+    box.button(QMessageBox::Retry)->setText(QStringLiteral("Réessayer"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Annuler"));
+    return box.exec() == QMessageBox::Retry;
+}
+
+std::optional<QString> QtFileDialogs::openFileName(const QString& title, const QString& filter,
+                                                   const QString& initialName) {
+    return runDialog(QFileDialog::AcceptOpen, title, filter, initialName);
+}
+
+std::optional<QString> QtFileDialogs::saveFileName(const QString& title, const QString& filter,
+                                                   const QString& initialName) {
+    return runDialog(QFileDialog::AcceptSave, title, filter, initialName);
+}
+
+bool QtDocumentOpener::open(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+}  // namespace veq
