@@ -108,8 +108,8 @@ void Principal::buildMenus() {
         for (const Entry& e : m.entries) {
             QAction* a = menu->addAction(QString::fromUtf8(e.caption));
             a->setObjectName(QLatin1String(e.name));
-            a->setEnabled(e.state == State::Offered);
             a->setVisible(e.state != State::Hidden);
+            setAvailable(a, e.state == State::Offered);
             if (e.handler) {
                 auto handler = e.handler;
                 connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
@@ -120,6 +120,17 @@ void Principal::buildMenus() {
 
 QAction* Principal::menuAction(const char* name) const {
     return findChild<QAction*>(QLatin1String(name));
+}
+
+// Qt reports an invisible action as disabled whatever it was told; the availability of the hidden
+// entries is kept beside it.
+void Principal::setAvailable(QAction* a, bool available) {
+    a->setProperty("available", available);
+    a->setEnabled(available);
+}
+
+bool Principal::isAvailable(const char* name) const {
+    return menuAction(name)->property("available").toBool();
 }
 
 QWidget* Principal::adopt(QWidget* child) {
@@ -180,9 +191,9 @@ void Principal::onPortOpened() {
 }
 
 void Principal::setHiddenEntriesEnabled(bool mainFive, bool allSeven) {
-    for (const char* name : kHiddenEntries) menuAction(name)->setEnabled(allSeven);
+    for (const char* name : kHiddenEntries) setAvailable(menuAction(name), allSeven);
     if (mainFive) {
-        for (const char* name : kReenabledOnOpen) menuAction(name)->setEnabled(true);
+        for (const char* name : kReenabledOnOpen) setAvailable(menuAction(name), true);
     }
 }
 

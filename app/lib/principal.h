@@ -43,6 +43,8 @@ class Principal : public QMainWindow {
 
     QMdiArea* mdiArea() const { return mdi_; }
     QAction* menuAction(const char* name) const;
+    // Whether a menu entry can be chosen once visible (hidden entries keep this too).
+    bool isAvailable(const char* name) const;
 
     void MDIForm_Load();
     void MENU_NOUVELLE_Click();
@@ -65,6 +67,7 @@ class Principal : public QMainWindow {
     QWidget* adopt(QWidget* child);
     void onPortOpened();
     void setHiddenEntriesEnabled(bool mainFive, bool allSeven);
+    static void setAvailable(QAction* a, bool available);
 
     WindowContext& ctx_;
     QMdiArea* mdi_;

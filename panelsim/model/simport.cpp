@@ -9,12 +9,14 @@ std::shared_ptr<Device> SimBus::device(int number) const {
 
 bool SimBus::busy(int number) const {
     auto it = busy_.find(number);
-    return it != busy_.end() && it->second;
+    if (it != busy_.end() && it->second) return true;
+    auto c = claimed_.find(number);
+    return c != claimed_.end() && c->second > 0;
 }
 
 bool SimSerialPort::open() {
+    close();
     error_.clear();
-    open_ = false;
     if (!bus_.device(number_)) {
         error_ = QStringLiteral("No such file or directory");
         return false;
@@ -24,6 +26,8 @@ bool SimSerialPort::open() {
         return false;
     }
     open_ = true;
+    openNumber_ = number_;
+    bus_.claim(number_);
     ++opens_;
     pending_.clear();
     received_.clear();
@@ -32,13 +36,14 @@ bool SimSerialPort::open() {
 }
 
 void SimSerialPort::close() {
+    if (open_) bus_.release(openNumber_);
     open_ = false;
     pending_.clear();
     received_.clear();
 }
 
 void SimSerialPort::unplug() {
-    bus_.detach(number_);
+    bus_.detach(openNumber_);
     close();
     error_ = QStringLiteral("Input/output error");
 }

@@ -28,11 +28,15 @@ class SimBus {
     void detach(int number) { devices_.erase(number); }
     void setBusy(int number, bool busy) { busy_[number] = busy; }
     std::shared_ptr<Device> device(int number) const;
+    // Busy when marked so, or while one of the bench's ports has it open.
     bool busy(int number) const;
+    void claim(int number) { ++claimed_[number]; }
+    void release(int number) { --claimed_[number]; }
 
   private:
     std::map<int, std::shared_ptr<Device>> devices_;
     std::map<int, bool> busy_;
+    std::map<int, int> claimed_;
 };
 
 // One write as the line saw it.
@@ -46,6 +50,7 @@ struct Written {
 class SimSerialPort : public SerialPort {
   public:
     SimSerialPort(SimBus& bus, Clock& clock) : bus_(bus), clock_(clock) {}
+    ~SimSerialPort() override { close(); }
 
     void setCommPort(int number) override { number_ = number; }
     int commPort() const override { return number_; }
@@ -79,6 +84,7 @@ class SimSerialPort : public SerialPort {
     int number_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
     bool open_ = false;
+    int openNumber_ = 0;  // the number this port holds on the bench while open
     bool dtr_ = true;
     int opens_ = 0;
     QString error_;
