@@ -74,10 +74,7 @@ ConfigurationWindow::ConfigurationWindow(WindowContext& ctx, QWidget* parent)
     BOUTON_VALIDE->setObjectName(QStringLiteral("BOUTON_VALIDE"));
     placeTwips(BOUTON_VALIDE, 120, 1230, 4335, 375);
     setBackground(BOUTON_VALIDE, kGreen);
-    QFont font(QStringLiteral("Comic Sans MS"));
-    font.setPointSizeF(9.75);
-    font.setBold(true);
-    BOUTON_VALIDE->setFont(font);
+    BOUTON_VALIDE->setFont(comicFont(9.75, true));
     connect(BOUTON_VALIDE, &QPushButton::clicked, this, [this] { BOUTON_VALIDE_Click(); });
 
     Label1 = new QLabel(QStringLiteral("Label1"), this);

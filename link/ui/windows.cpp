@@ -56,6 +56,15 @@ QColor background(const QWidget* w) {
     return w->palette().color(w->backgroundRole());
 }
 
+QFont comicFont(double pointSize, bool bold) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Comic Sans MS"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Sans Serif")});
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
 QColor fromColourNumber(int n) {
     return QColor(n & 0xFF, (n >> 8) & 0xFF, (n >> 16) & 0xFF);
 }

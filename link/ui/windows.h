@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
@@ -20,6 +21,10 @@ void fitFrame(QWidget* w);
 // Background colour of a control, kept in its palette.
 void setBackground(QWidget* w, const QColor& c);
 QColor background(const QWidget* w);
+
+// "Comic Sans MS" at the given size; where it is not installed, a plain sans-serif font rather
+// than whatever the font matcher would substitute.
+QFont comicFont(double pointSize, bool bold);
 
 // A colour number, red in the low byte (red 255, green 65280, white 16777215).
 QColor fromColourNumber(int n);
