@@ -25,8 +25,8 @@ void colourAll(MemoryGrid& grid, int colour) {
 
 // The opening of every transfer: the wake-up frame(s), the settle wait, then nothing but the
 // answers to what follows is left in the receive buffer.
-void open(Exchange& ex, const TransferProfile& p) {
-    ex.send(p.prefix, "SSS", p.openingBurst);
+void open(Exchange& ex, Prefix prefix, int burst) {
+    ex.send(prefix, "SSS", burst);
     ex.settle();
     ex.flush();
 }
@@ -57,20 +57,21 @@ bool LIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     if (p.prepareGrid)
         for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.set(i, kCleared, colour::kWhite);
 
-    open(ex, p);
-    ex.send(p.prefix, "SSS");
-    ex.send(p.prefix, "ZA0");
-    ex.send(p.prefix, byteCommand(p.firstAddress));
-    ex.send(p.prefix, "ZA1");
+    const Prefix x = p.readPrefix;
+    open(ex, x, p.readOpening);
+    ex.send(x, "SSS");
+    ex.send(x, "ZA0");
+    ex.send(x, byteCommand(p.firstAddress));
+    ex.send(x, "ZA1");
     for (int k = 0; k < p.byteCount; ++k) {
-        ex.send(p.prefix, "X1X");
+        ex.send(x, "X1X");
         if (p.markEachByte) {
             grid.set(p.firstAddress + k, kPending, colour::kWhite);
             ex.interFrame();
         }
     }
-    ex.send(p.prefix, "X6X");
-    if (p.readEndsWithRRR) ex.send(p.prefix, "RRR");
+    ex.send(x, "X6X");
+    if (p.readEndsWithRRR) ex.send(x, "RRR");
 
     const Reply reply = ex.replyWait(Compare::Greater, p.readAbove);
     if (reply.timedOut) {
@@ -115,19 +116,20 @@ bool ECRIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     }
 
     if (p.prepareGrid) colourAll(grid, colour::kWhite);
-    open(ex, p);
+    const Prefix x = p.writePrefix;
+    open(ex, x, p.writeOpening);
     for (int page = 0; page < p.byteCount; page += kPage) {
-        ex.send(p.prefix, "SSS");
-        ex.send(p.prefix, "ZA0");
-        ex.send(p.prefix, byteCommand(p.firstAddress + page));
+        ex.send(x, "SSS");
+        ex.send(x, "ZA0");
+        ex.send(x, byteCommand(p.firstAddress + page));
         for (int k = page; k < page + kPage && k < p.byteCount; ++k) {
-            ex.send(p.prefix, byteCommand(bytes[static_cast<std::size_t>(k)]));
+            ex.send(x, byteCommand(bytes[static_cast<std::size_t>(k)]));
             if (p.markEachByte) {
                 grid.setColour(p.firstAddress + k, colour::kGreen);
                 ex.interFrame();
             }
         }
-        ex.send(p.prefix, "WWW");
+        ex.send(x, "WWW");
     }
 
     const Reply reply = ex.replyWait(Compare::Equal, p.writeConfirm);
