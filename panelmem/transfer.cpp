@@ -1,0 +1,144 @@
+#include "panelmem/transfer.h"
+
+#include <vector>
+
+namespace veq {
+
+namespace {
+
+constexpr int kPage = 16;
+// The answer to byte k of a read starts at 1-based position 24 + 6k.
+constexpr int kFirstBytePosition = 24;
+constexpr int kBytePitch = 6;
+
+const QString kCleared = QStringLiteral(" ");
+const QString kPending = QStringLiteral("?");
+const QString kError = QStringLiteral("Er");
+
+void markAllFailed(MemoryGrid& grid) {
+    for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.set(i, kError, colour::kRed);
+}
+
+void colourAll(MemoryGrid& grid, int colour) {
+    for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.setColour(i, colour);
+}
+
+// The opening of every transfer: the wake-up frame(s), the settle wait, then nothing but the
+// answers to what follows is left in the receive buffer.
+void open(Exchange& ex, Prefix prefix, int burst) {
+    ex.send(prefix, "SSS", burst);
+    ex.settle();
+    ex.flush();
+}
+
+int digit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') return u - u'0';
+    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<int> byteToSend(const QString& text) {
+    int value = 0;
+    int digits = 0;
+    for (const QChar c : text) {
+        if (c == QLatin1Char(' ')) continue;
+        const int d = digit(c);
+        if (d < 0 || ++digits > 2) return std::nullopt;
+        value = value * 16 + d;
+    }
+    return value;
+}
+
+bool LIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
+    if (p.prepareGrid)
+        for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.set(i, kCleared, colour::kWhite);
+
+    const Prefix x = p.readPrefix;
+    open(ex, x, p.readOpening);
+    ex.send(x, "SSS");
+    ex.send(x, "ZA0");
+    ex.send(x, byteCommand(p.firstAddress));
+    ex.send(x, "ZA1");
+    for (int k = 0; k < p.byteCount; ++k) {
+        ex.send(x, "X1X");
+        if (p.markEachByte) {
+            grid.set(p.firstAddress + k, kPending, colour::kWhite);
+            ex.interFrame();
+        }
+    }
+    ex.send(x, "X6X");
+    if (p.readEndsWithRRR) ex.send(x, "RRR");
+
+    const Reply reply = ex.replyWait(Compare::Greater, p.readAbove);
+    if (reply.timedOut) {
+        markAllFailed(grid);
+        return true;
+    }
+    bool failed = false;
+    for (int k = 0; k < p.byteCount; ++k) {
+        const qsizetype at = kFirstBytePosition - 1 + kBytePitch * k;
+        const QByteArray two = reply.text.mid(at, 2);
+        if (two.size() == 2) {
+            grid.set(p.firstAddress + k, QString::fromLatin1(two), colour::kGreen);
+        } else {
+            grid.set(p.firstAddress + k, kError, colour::kRed);
+            failed = true;
+        }
+    }
+    return failed;
+}
+
+bool ECRIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
+    if (p.writeConfirm <= 0) return true;
+
+    // Every byte is checked before the first frame: a write never starts half-way.
+    std::vector<int> bytes;
+    std::vector<int> refused;
+    for (int k = 0; k < p.byteCount; ++k) {
+        const std::optional<int> b = byteToSend(grid.text(p.firstAddress + k));
+        if (b)
+            bytes.push_back(*b);
+        else
+            refused.push_back(p.firstAddress + k);
+    }
+    if (!refused.empty()) {
+        std::size_t next = 0;
+        for (int i = 0; i < MemoryGrid::kBytes; ++i) {
+            const bool bad = next < refused.size() && refused[next] == i;
+            if (bad) ++next;
+            grid.setColour(i, bad ? colour::kRed : colour::kWhite);
+        }
+        return true;
+    }
+
+    if (p.prepareGrid) colourAll(grid, colour::kWhite);
+    const Prefix x = p.writePrefix;
+    open(ex, x, p.writeOpening);
+    for (int page = 0; page < p.byteCount; page += kPage) {
+        ex.send(x, "SSS");
+        ex.send(x, "ZA0");
+        ex.send(x, byteCommand(p.firstAddress + page));
+        for (int k = page; k < page + kPage && k < p.byteCount; ++k) {
+            ex.send(x, byteCommand(bytes[static_cast<std::size_t>(k)]));
+            if (p.markEachByte) {
+                grid.setColour(p.firstAddress + k, colour::kGreen);
+                ex.interFrame();
+            }
+        }
+        ex.send(x, "WWW");
+    }
+
+    const Reply reply = ex.replyWait(Compare::Equal, p.writeConfirm);
+    if (reply.timedOut) {
+        markAllFailed(grid);
+        return true;
+    }
+    colourAll(grid, colour::kGreen);
+    return false;
+}
+
+}  // namespace veq

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include <QStringList>
+
+#include "link/exchange.h"
+#include "panelmem/transfer.h"
+#include "tests/support/harness.h"
+
+namespace veq {
+namespace {
+
+using colour::kGreen;
+using colour::kRed;
+using colour::kWhite;
+using Frames = std::vector<QByteArray>;
+
+long long tickOf(double seconds) {
+    return static_cast<long long>(std::floor(seconds * Clock::kTicksPerSecond));
+}
+
+// Appends one frame per command; a command with a repeat count is one burst.
+void add(Frames& out, Prefix p, std::initializer_list<QByteArray> commands, int times = 1) {
+    for (int t = 0; t < times; ++t)
+        for (const QByteArray& c : commands) out.push_back(frame(p, c));
+}
+
+// A panel on COM3 whose memory holds a pattern, an open simulated port to it, and one grid.
+class Transfer : public ::testing::Test {
+  protected:
+    Transfer() : owned(h.context.makePort()), port(*h.lastPort), ex(*owned, h.clock) {
+        owned->setCommPort(3);
+        owned->open();
+        for (std::size_t i = 0; i < 128; ++i) h.panel->memory[i] = (i * 37 + 11) & 0xFF;
+    }
+    Frames sent() const {
+        Frames out;
+        for (const auto& w : port.writes) out.push_back(w.bytes);
+        return out;
+    }
+    QString stored(int a) const {
+        return QString::asprintf("%02X", h.panel->memory[static_cast<std::size_t>(a)]);
+    }
+    void expectAllFailed() const {
+        for (int i = 0; i < 128; ++i)
+            EXPECT_TRUE(grid.text(i) == "Er" && grid.colour(i) == kRed) << i;
+    }
+    // Between writes `from` and `to`: one clock step after each frame marked paced, none else.
+    void expectPacing(std::size_t from, std::size_t to,
+                      const std::function<bool(std::size_t)>& paced) {
+        const auto& w = port.writes;
+        EXPECT_GT(w[1].time - w[0].time, 0.5);  // settle after the opening
+        EXPECT_LT(w[1].time - w[0].time, 0.52);
+        for (std::size_t i = from; i < to; ++i) {
+            if (paced(i - 1))
+                EXPECT_EQ(tickOf(w[i].time), tickOf(w[i - 1].time) + 1) << i;
+            else
+                EXPECT_EQ(w[i].time, w[i - 1].time) << i;
+        }
+    }
+
+    test::Harness h;
+    std::unique_ptr<SerialPort> owned;
+    sim::SimSerialPort& port;
+    Exchange ex;
+    MemoryGrid grid;
+};
+
+TEST_F(Transfer, RateReadSequencePacingAndCells) {
+    for (int i = 0; i < 128; ++i) grid.set(i, "AB", kRed);
+    struct Redraw {
+        int index;
+        QString text;
+        std::size_t writes;
+    };
+    std::vector<Redraw> redraws;
+    grid.setRedrawHook([&](int i) { redraws.push_back({i, grid.text(i), port.writes.size()}); });
+
+    EXPECT_FALSE(LIT_24C01(ex, grid, kRateTransfer));
+
+    Frames want;
+    add(want, Prefix::P31, {"SSS", "SSS", "ZA0", "Y60", "ZA1"});
+    add(want, Prefix::P31, {"X1X"}, 32);
+    add(want, Prefix::P31, {"X6X", "RRR"});
+    EXPECT_EQ(sent(), want);
+    EXPECT_FALSE(port.dtr());
+    expectPacing(2, want.size(), [](std::size_t i) { return i >= 5 && i <= 36; });
+
+    for (int i = 0; i < 96; ++i) EXPECT_TRUE(grid.text(i) == " " && grid.colour(i) == kWhite) << i;
+    for (int a = 96; a < 128; ++a)
+        EXPECT_TRUE(grid.text(a) == stored(a) && grid.colour(a) == kGreen) << a;
+    // All 128 cleared before the first frame; each "?" shows right after its own "X1X".
+    ASSERT_EQ(redraws.size(), 128u + 32u + 32u);
+    for (int i = 0; i < 128; ++i) EXPECT_EQ(redraws[std::size_t(i)].writes, 0u);
+    for (int k = 0; k < 32; ++k) {
+        const Redraw& r = redraws[std::size_t(128 + k)];
+        EXPECT_TRUE(r.index == 96 + k && r.text == "?" && r.writes == std::size_t(6 + k)) << k;
+    }
+}
+
+TEST_F(Transfer, RateReadNeedsMoreThan222Characters) {
+    port.faults.keepAfterDiscard = 223;
+    port.faults.perPoll = 7;  // arriving in pieces: taken only once it is whole
+    EXPECT_FALSE(LIT_24C01(ex, grid, kRateTransfer));
+    EXPECT_EQ(grid.text(127), stored(127));
+
+    port.faults.keepAfterDiscard = 222;
+    EXPECT_TRUE(LIT_24C01(ex, grid, kRateTransfer));
+    EXPECT_GT(h.clock.seconds() - port.writes.back().time, 1.0);
+    expectAllFailed();
+}
+
+TEST_F(Transfer, RateWriteSequencePacingAndExactly200) {
+    for (int i = 0; i < 128; ++i) grid.set(i, QString::number(i % 16, 16), kRed);
+    EXPECT_FALSE(ECRIT_24C01(ex, grid, kRateTransfer));
+
+    Frames want = {frame(Prefix::P_31, "SSS", 5)};
+    for (int page : {0x60, 0x70}) {
+        add(want, Prefix::P_31, {"SSS", "ZA0", byteCommand(page)});
+        for (int c = 0; c < 16; ++c) add(want, Prefix::P_31, {byteCommand(c)});
+        add(want, Prefix::P_31, {"WWW"});
+    }
+    EXPECT_EQ(sent(), want);
+    EXPECT_FALSE(port.dtr());
+    expectPacing(2, want.size(), [](std::size_t i) { return (i >= 4 && i <= 19) || i >= 24; });
+    for (int i = 0; i < 128; ++i)  // all green, texts untouched
+        EXPECT_TRUE(grid.colour(i) == kGreen && grid.text(i) == QString::number(i % 16, 16)) << i;
+
+    port.faults.keepAfterDiscard = 199;
+    EXPECT_TRUE(ECRIT_24C01(ex, grid, kRateTransfer));
+    EXPECT_GT(h.clock.seconds() - port.writes.back().time, 1.0);
+    expectAllFailed();
+    for (int i = 96; i < 128; ++i) grid.setText(i, "12");
+    port.faults.extra = "x";  // one character more per frame, of which 201 get through
+    port.faults.keepAfterDiscard = 201;
+    EXPECT_TRUE(ECRIT_24C01(ex, grid, kRateTransfer));
+    expectAllFailed();
+}
+
+TEST_F(Transfer, WholeMemoryReadsBackToBackPast787) {
+    for (const bool microswitch : {false, true}) {
+        SCOPED_TRACE(microswitch ? "microswitch" : "brightness");
+        const TransferProfile& p = microswitch ? kMicroswitchTransfer : kBrightnessTransfer;
+        port.writes.clear();
+        port.faults = {};
+        port.faults.perPoll = 1;  // taken at 788 characters: the last byte is there already
+        EXPECT_FALSE(LIT_24C01(ex, grid, p));
+
+        Frames want = {frame(Prefix::P_31, "SSS", 5)};
+        add(want, Prefix::P_31, {"SSS", "ZA0", "Y00", "ZA1"});
+        add(want, Prefix::P_31, {"X1X"}, 128);
+        add(want, Prefix::P_31, {"X6X"});
+        if (microswitch) add(want, Prefix::P_31, {"RRR"});
+        EXPECT_EQ(sent(), want);
+        expectPacing(2, want.size(), [](std::size_t) { return false; });
+        for (int a = 0; a < 128; ++a)
+            EXPECT_TRUE(grid.text(a) == stored(a) && grid.colour(a) == kGreen) << a;
+
+        port.faults.keepAfterDiscard = 787;
+        EXPECT_TRUE(LIT_24C01(ex, grid, p));
+        expectAllFailed();
+    }
+}
+
+TEST_F(Transfer, BrightnessWriteEightPagesAndExactly800) {
+    for (int i = 0; i < 128; ++i) grid.set(i, "7", kRed);
+    EXPECT_FALSE(ECRIT_24C01(ex, grid, kBrightnessTransfer));
+    Frames want = {frame(Prefix::P_31, "SSS", 5)};
+    for (int page = 0; page < 128; page += 16) {
+        add(want, Prefix::P_31, {"SSS", "ZA0", byteCommand(page)});
+        add(want, Prefix::P_31, {"Y07"}, 16);
+        add(want, Prefix::P_31, {"WWW"});
+    }
+    EXPECT_EQ(sent(), want);
+    expectPacing(2, want.size(), [](std::size_t) { return false; });
+    EXPECT_EQ(grid.colour(0), kGreen);
+
+    for (const int keep : {799, 801}) {
+        for (int i = 0; i < 128; ++i) grid.setText(i, "7");
+        port.faults.extra = keep > 800 ? "x" : "";
+        port.faults.keepAfterDiscard = keep;
+        EXPECT_TRUE(ECRIT_24C01(ex, grid, kBrightnessTransfer)) << keep;
+        expectAllFailed();
+    }
+    port.writes.clear();
+    EXPECT_TRUE(ECRIT_24C01(ex, grid, kMicroswitchTransfer));  // that window never writes
+    EXPECT_TRUE(port.writes.empty());
+}
+
+TEST_F(Transfer, WrittenBytesReadBackTheSame) {
+    const QStringList texts = {"5", "", " ", "a5", "FF", " 7", "C 3"};
+    const QStringList sentAs = {"05", "00", "00", "A5", "FF", "07", "C3"};
+    for (int a = 96; a < 128; ++a) grid.setText(a, texts[a % texts.size()]);
+    ASSERT_FALSE(ECRIT_24C01(ex, grid, kRateTransfer));
+    ASSERT_FALSE(LIT_24C01(ex, grid, kRateTransfer));
+    for (int a = 96; a < 128; ++a) EXPECT_EQ(grid.text(a), sentAs[a % sentAs.size()]) << a;
+
+    for (int a = 0; a < 128; ++a) grid.setText(a, QString::number((a * 113 + 5) & 0xFF, 16));
+    ASSERT_FALSE(ECRIT_24C01(ex, grid, kBrightnessTransfer));
+    MemoryGrid back;
+    ASSERT_FALSE(LIT_24C01(ex, back, kMicroswitchTransfer));
+    for (int a = 0; a < 128; ++a) EXPECT_EQ(back.text(a).toInt(nullptr, 16), (a * 113 + 5) & 0xFF);
+}
+
+TEST_F(Transfer, CellsThatAreNotAByteStopTheWriteBeforeItsFirstFrame) {
+    const QStringList bad = {"Er",
+                             "?",
+                             "G1",
+                             "5Z",
+                             "123",
+                             QString(3000, QChar('A')),
+                             "-1",
+                             QString(QChar(0)),
+                             QStringLiteral("１"),
+                             "0x"};
+    for (const auto* profile : {&kRateTransfer, &kBrightnessTransfer}) {
+        for (int a = 0; a < 128; ++a) grid.set(a, "3C", kGreen);
+        for (int k = 0; k < bad.size(); ++k) grid.setText(100 + 2 * k, bad[k]);
+        EXPECT_TRUE(ECRIT_24C01(ex, grid, *profile));
+        EXPECT_TRUE(port.writes.empty());
+        for (int a = 0; a < 128; ++a) {
+            const bool isBad = a >= 100 && a < 100 + 2 * bad.size() && a % 2 == 0;
+            EXPECT_EQ(grid.colour(a), isBad ? kRed : kWhite) << a;
+        }
+        EXPECT_EQ(grid.text(110), QString(3000, QChar('A')));  // texts are kept
+    }
+    for (int a = 0; a < 128; ++a) grid.setText(a, a < 96 ? "Er" : "1");
+    EXPECT_FALSE(ECRIT_24C01(ex, grid, kRateTransfer));  // the rate window sends 96..127 only
+}
+
+TEST_F(Transfer, AnAnswerTooShortForItsBytesMarksThemFailed) {
+    TransferProfile early = kRateTransfer;  // the panel's own counts never allow this
+    early.readAbove = 40;
+    port.faults.perPoll = 60;
+    EXPECT_TRUE(LIT_24C01(ex, grid, early));
+    EXPECT_TRUE(grid.text(96) == stored(96) && grid.colour(96) == kGreen);
+    EXPECT_TRUE(grid.text(127) == "Er" && grid.colour(127) == kRed);
+}
+
+}  // namespace
+}  // namespace veq
