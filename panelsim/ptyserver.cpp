@@ -99,7 +99,8 @@ void PtyServer::removeLink() {
 }
 
 QByteArray PtyServer::shape(QByteArray answer) const {
-    if (options_.mute) return {};
+    // Only a frame gets an answer; a character that completes none gets nothing, not even extras.
+    if (answer.isEmpty() || options_.mute) return {};
     if (options_.garble) answer = garbled(answer);
     if (options_.shortBy > 0) answer.chop(qMin(options_.shortBy, static_cast<int>(answer.size())));
     if (options_.extra > 0) answer += QByteArray(options_.extra, '~');
