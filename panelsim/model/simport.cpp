@@ -52,7 +52,8 @@ bool SimSerialPort::write(const QByteArray& bytes) {
     auto device = bus_.device(number_);
     if (!device) return false;
     QByteArray answer = device->receive(bytes);
-    if (faults.mute) return true;
+    // A write that completes no frame gets no answer, and so nothing extra either.
+    if (faults.mute || answer.isEmpty()) return true;
     if (faults.garble) answer = faults.garble(answer);
     answer += faults.extra;
     // The answer follows whatever the line is still sending.

@@ -16,7 +16,7 @@ namespace veq::sim {
 struct LineFaults {
     bool mute = false;          // nothing comes back
     int keepAfterDiscard = -1;  // after each discard, at most this many characters get through
-    QByteArray extra;           // characters added after each write's answer
+    QByteArray extra;           // characters added after each write's answer (if it has one)
     int perPoll = 0;            // at most this many characters arrive between two polls (0: all)
     std::function<QByteArray(const QByteArray&)> garble;  // rewrites each answer when set
     // Clock seconds each character takes on the line (0: an answer is there at the next poll).

@@ -91,6 +91,12 @@ TEST(SimSerialPort, FaultsShapeWhatComesBack) {
         b.port.write(frame(Prefix::P31, "RRR"));
         EXPECT_EQ(b.port.inBufferCount(), 6);
         EXPECT_EQ(b.port.readAll(), garbled(acknowledgement()) + "!");
+        // Half a frame gets no answer, so nothing extra; the other half completes it.
+        const QByteArray f = frame(Prefix::P31, "RRR");
+        b.port.write(f.left(3));
+        EXPECT_EQ(b.port.inBufferCount(), 0);
+        b.port.write(f.mid(3));
+        EXPECT_EQ(b.port.inBufferCount(), 6);
     }
 }
 

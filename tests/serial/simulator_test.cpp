@@ -249,8 +249,8 @@ TEST_F(SerialOnSimulator, SimulatorKilledMidExchangeEndsTheExchangeAndReopeningW
     EXPECT_TRUE(port.readAll().isEmpty());
     ex.flush();
     EXPECT_LT(t.elapsed(), 1000);
-    // The link left behind leads nowhere.
-    EXPECT_FALSE(port.open());
+    // (The link left behind is not opened here: the number of the dead terminal may already
+    // serve a simulator of another test running alongside.)
 
     // A new simulator takes the stale link over; the same port number reaches it.
     ASSERT_TRUE(simulator.start({"--pace", "--link", link}));
