@@ -148,22 +148,20 @@ void PtyServer::takeInput(const char* bytes, long n, Clock::time_point now) {
     }
 }
 
-bool PtyServer::writeDue(Clock::time_point now) {
+void PtyServer::writeDue(Clock::time_point now) {
     QByteArray chunk;
     for (const Pending& p : out_) {
         if (p.due > now) break;
         chunk += p.c;
     }
-    if (chunk.isEmpty()) return true;
-    const ssize_t n = ::write(master_, chunk.constData(), static_cast<size_t>(chunk.size()));
-    if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return false;
-        // The line is down: what was due is lost.
-        out_.erase(out_.begin(), out_.begin() + chunk.size());
-        return true;
-    }
-    out_.erase(out_.begin(), out_.begin() + n);
-    return n == chunk.size();
+    if (chunk.isEmpty()) return;
+    ssize_t n;
+    do {
+        n = ::write(master_, chunk.constData(), static_cast<size_t>(chunk.size()));
+    } while (n < 0 && errno == EINTR);
+    // The panel never waits for the PC: what the terminal does not take now (its queue full
+    // because nobody reads the other side) is lost, like characters on a line nobody listens to.
+    out_.erase(out_.begin(), out_.begin() + chunk.size());
 }
 
 bool PtyServer::saveImageNow(QString& error) {
@@ -175,19 +173,13 @@ bool PtyServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wait
                     QString& error) {
     using namespace std::chrono_literals;
     char buffer[4096];
-    bool blocked = false;  // the terminal took no more characters for now
     while (!stop) {
-        const auto now = Clock::now();
-        if (!out_.empty()) blocked = !writeDue(now);
+        if (!out_.empty()) writeDue(Clock::now());
 
         pollfd pfd{master_, POLLIN, 0};
         timespec ts{};
         const timespec* timeout = nullptr;
-        if (blocked) {
-            pfd.events |= POLLOUT;
-            ts = toTimespec(50ms);
-            timeout = &ts;
-        } else if (!out_.empty()) {
+        if (!out_.empty()) {
             ts = toTimespec(out_.front().due - Clock::now());
             timeout = &ts;
         }

@@ -47,8 +47,8 @@ class PtyServer {
 
     void takeInput(const char* bytes, long n, Clock::time_point now);
     QByteArray shape(QByteArray answer) const;
-    // Writes every character that is due; false when the terminal refused more for now.
-    bool writeDue(Clock::time_point now);
+    // Writes every character that is due.
+    void writeDue(Clock::time_point now);
     void removeLink();
     void log(const ParsedFrame& f) const;
 
