@@ -74,15 +74,26 @@ void QtSerialPort::close() {
 
 bool QtSerialPort::checkGone() {
     const auto err = port_.error();
-    if (err == QSerialPort::ResourceError || err == QSerialPort::DeviceNotFoundError ||
-        err == QSerialPort::PermissionError) {
-        error_ = port_.errorString();
-        port_.close();
-        port_.clearError();
-        return true;
+    switch (err) {
+        case QSerialPort::NoError:
+            return false;
+        case QSerialPort::ResourceError:
+        case QSerialPort::DeviceNotFoundError:
+        case QSerialPort::PermissionError:
+        case QSerialPort::ReadError:
+        case QSerialPort::WriteError:
+            // The device has gone (a USB adapter pulled, the far end of a pseudo-terminal
+            // closed: the line reads as ended or refuses bytes). Close, so that every later call
+            // fails at once instead of waiting on a dead line.
+            error_ = port_.errorString();
+            port_.close();
+            port_.clearError();
+            return true;
+        default:
+            // A poll that timed out, or a line control the device lacks.
+            port_.clearError();
+            return false;
     }
-    if (err != QSerialPort::NoError) port_.clearError();
-    return false;
 }
 
 void QtSerialPort::pull(int ms) {
@@ -108,24 +119,32 @@ bool QtSerialPort::write(const QByteArray& bytes) {
 }
 
 int QtSerialPort::inBufferCount() {
+    // Without an event loop nothing arrives by itself: a short blocking wait pulls in what the
+    // line has delivered (and paces a polling loop without holding a core).
     pull(1);
     return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
 }
 
 void QtSerialPort::discardInput() {
-    if (port_.isOpen()) port_.clear(QSerialPort::Input);
+    if (!port_.isOpen()) return;
+    port_.clear(QSerialPort::Input);
+    port_.clearError();
 }
 
 QByteArray QtSerialPort::readAll() {
     if (!port_.isOpen()) return {};
-    return port_.readAll();
+    // Input takes every character received so far, also those not yet counted; what arrived
+    // before the device went is still handed over.
+    port_.waitForReadyRead(0);
+    const QByteArray out = port_.readAll();
+    checkGone();
+    return out;
 }
 
 void QtSerialPort::setDtr(bool on) {
     if (!port_.isOpen()) return;
-    // A pseudo-terminal has no DTR line: that is no fault of the exchange.
-    port_.setDataTerminalReady(on);
-    port_.clearError();
+    // A pseudo-terminal has no DTR line (UnsupportedOperationError): no fault of the exchange.
+    if (!port_.setDataTerminalReady(on)) checkGone();
 }
 
 }  // namespace veq

@@ -7,7 +7,9 @@
 namespace veq {
 
 // The serial port on QSerialPort, used without an event loop: every call pulls what the line has
-// delivered with a short blocking wait, so polling never holds a processor core.
+// delivered with a short blocking wait, so polling never holds a processor core. A device that
+// goes away (its line reads as ended or refuses bytes) closes the port: later calls fail or
+// return nothing at once, and errorString() says why. A line without DTR is no fault.
 class QtSerialPort : public SerialPort {
   public:
     QtSerialPort() = default;

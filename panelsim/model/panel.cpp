@@ -10,10 +10,10 @@ bool isHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-int hexValue(const QByteArray& two) {
-    bool ok = false;
-    const int v = two.toInt(&ok, 16);
-    return ok ? v : -1;
+// The value of two hexadecimal characters, or -1.
+int hexValue(char high, char low) {
+    if (!isHex(high) || !isHex(low)) return -1;
+    return QByteArray(1, high).append(low).toInt(nullptr, 16);
 }
 
 }  // namespace
@@ -21,20 +21,21 @@ int hexValue(const QByteArray& two) {
 std::vector<ParsedFrame> FrameParser::feed(const QByteArray& bytes) {
     pending_ += bytes;
     std::vector<ParsedFrame> out;
-    int i = 0;
+    int from = 0;
     for (;;) {
-        const int stx = pending_.indexOf(kStx, i);
+        const int stx = pending_.indexOf(kStx, from);
         if (stx < 0) {
             // Keep at most a possible prefix ("_31") waiting for its STX.
             pending_ = pending_.right(3);
             return out;
         }
         if (pending_.size() < stx + 5) {
+            // A frame still arriving: keep it with the room of a prefix before it.
             pending_ = pending_.mid(qMax(0, stx - 3));
             return out;
         }
         if (pending_.at(stx + 4) != kEtx) {
-            i = stx + 1;  // not a frame: look for the next STX
+            from = stx + 1;  // not a frame: look for the next STX
             continue;
         }
         ParsedFrame f;
@@ -44,9 +45,8 @@ std::vector<ParsedFrame> FrameParser::feed(const QByteArray& bytes) {
             f.prefix = "31";
         f.command = pending_.mid(stx + 1, 3);
         out.push_back(f);
-        i = stx + 5;
-        pending_ = pending_.mid(i);
-        i = 0;
+        pending_ = pending_.mid(stx + 5);
+        from = 0;
     }
 }
 
@@ -58,10 +58,18 @@ QByteArray byteAnswer(std::uint8_t value) {
     return a;
 }
 
+QByteArray garbled(const QByteArray& answer) {
+    QByteArray out = answer;
+    // Flipping the lowest bit changes every character: "0" becomes "1", ACK becomes BEL.
+    for (char& c : out) c = static_cast<char>(c ^ 0x01);
+    return out;
+}
+
 QByteArray Panel::receive(const QByteArray& bytes) {
     QByteArray out;
     for (const ParsedFrame& f : parser_.feed(bytes)) {
-        frames.push_back(f);
+        if (keepFrames) frames.push_back(f);
+        if (f.prefix.isEmpty()) continue;  // not addressed to the panel
         out += answer(f);
     }
     return out;
@@ -74,29 +82,44 @@ QByteArray Panel::answer(const ParsedFrame& f) {
     } else if (c == "ZA1") {
         if (mode_ == Mode::Address) mode_ = Mode::Reading;
     } else if (c == "X1X" || c == "X6X") {
-        const std::uint8_t v = memory[static_cast<std::size_t>(address_ % kSize)];
+        const std::uint8_t v = memory[static_cast<std::size_t>(address_)];
         if (c == "X1X") address_ = (address_ + 1) % kSize;
         return byteAnswer(v);
-    } else if (c.size() == 3 && c.at(0) == 'Y' && isHex(c.at(1)) && isHex(c.at(2))) {
-        const int v = hexValue(c.mid(1));
+    } else if (c.size() == 3 && c.at(0) == 'Y') {
+        const int v = hexValue(c.at(1), c.at(2));
         if (mode_ == Mode::Addressing) {
-            address_ = v % kSize;
-            pageAddress_ = address_;
-            pageData_.clear();
-            mode_ = Mode::Address;
+            if (v >= 0) {
+                address_ = v % kSize;
+                pageAddress_ = address_;
+                pageData_.clear();
+                pageCount_ = 0;
+                mode_ = Mode::Address;
+            }
         } else if (mode_ == Mode::Address || mode_ == Mode::Writing) {
-            pageData_.push_back(static_cast<std::uint8_t>(v));
+            // A group longer than the memory wraps onto its own start; the later byte stands.
+            const auto slot = static_cast<std::size_t>(pageCount_ % kSize);
+            if (slot < pageData_.size())
+                pageData_[slot] = v;
+            else
+                pageData_.push_back(v);
+            ++pageCount_;
             mode_ = Mode::Writing;
         }
     } else if (c == "WWW") {
         if (mode_ == Mode::Writing) {
-            for (std::size_t k = 0; k < pageData_.size(); ++k)
-                memory[(static_cast<std::size_t>(pageAddress_) + k) % kSize] = pageData_[k];
+            for (std::size_t k = 0; k < pageData_.size(); ++k) {
+                if (pageData_[k] < 0) continue;
+                memory[(static_cast<std::size_t>(pageAddress_) + k) % kSize] =
+                    static_cast<std::uint8_t>(pageData_[k]);
+            }
+            ++commits;
         }
         pageData_.clear();
+        pageCount_ = 0;
         mode_ = Mode::Idle;
     } else if (c == "SSS") {
         pageData_.clear();
+        pageCount_ = 0;
         mode_ = Mode::Idle;
     }
     return acknowledgement();

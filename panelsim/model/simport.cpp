@@ -30,6 +30,7 @@ bool SimSerialPort::open() {
     bus_.claim(number_);
     ++opens_;
     pending_.clear();
+    arrivals_.clear();
     received_.clear();
     passed_ = 0;
     return true;
@@ -39,6 +40,7 @@ void SimSerialPort::close() {
     if (open_) bus_.release(openNumber_);
     open_ = false;
     pending_.clear();
+    arrivals_.clear();
     received_.clear();
 }
 
@@ -50,32 +52,55 @@ void SimSerialPort::unplug() {
 
 bool SimSerialPort::write(const QByteArray& bytes) {
     if (!open_) return false;
-    writes.push_back({clock_.seconds(), bytes});
+    const double now = clock_.seconds();
+    writes.push_back({now, bytes});
     auto device = bus_.device(number_);
     if (!device) return false;
     QByteArray answer = device->receive(bytes);
-    if (faults.mute) return true;
+    // A write that completes no frame gets no answer, and so nothing extra either.
+    if (faults.mute || answer.isEmpty()) return true;
     if (faults.garble) answer = faults.garble(answer);
     answer += faults.extra;
+    // The answer follows whatever the line is still sending.
+    double at = pending_.isEmpty() ? now : qMax(now, lineFree_);
+    for (int i = 0; i < answer.size(); ++i) {
+        at += faults.charSeconds;
+        arrivals_.push_back(at);
+    }
+    lineFree_ = at;
     pending_ += answer;
     return true;
 }
 
+int SimSerialPort::due() {
+    if (faults.charSeconds <= 0.0) return static_cast<int>(pending_.size());
+    int n = 0;
+    // A character is due once its arrival lies in the past; half a day either way tells a
+    // reading that restarted at midnight from one still ahead.
+    while (n < static_cast<int>(arrivals_.size()) &&
+           clock_.elapsedSince(arrivals_[static_cast<std::size_t>(n)]) < Clock::kDaySeconds / 2)
+        ++n;
+    return n;
+}
+
 void SimSerialPort::deliver(int max) {
-    int n = qMin(max, static_cast<int>(pending_.size()));
+    const int arrived = due();
+    int n = qMin(max, arrived);
     if (faults.keepAfterDiscard >= 0) {
-        // Characters past the limit are lost on the line.
+        // Characters past the limit are lost on the line, up to the next discard.
         const int room = qMax(0, faults.keepAfterDiscard - passed_);
         if (n > room) {
             received_ += pending_.left(room);
             passed_ += room;
-            pending_.clear();
+            pending_.remove(0, arrived);
+            arrivals_.erase(arrivals_.begin(), arrivals_.begin() + arrived);
             return;
         }
     }
     if (n <= 0) return;
     received_ += pending_.left(n);
     pending_.remove(0, n);
+    arrivals_.erase(arrivals_.begin(), arrivals_.begin() + n);
     passed_ += n;
 }
 
@@ -86,9 +111,12 @@ int SimSerialPort::inBufferCount() {
 }
 
 void SimSerialPort::discardInput() {
-    // The waits before a discard are long enough for every answer in flight to have arrived.
+    // Drops what has arrived, also what the poll limit held back; characters still on the line
+    // arrive afterwards.
+    const int n = due();
+    pending_.remove(0, n);
+    arrivals_.erase(arrivals_.begin(), arrivals_.begin() + n);
     received_.clear();
-    pending_.clear();
     passed_ = 0;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,9 +16,12 @@ namespace veq::sim {
 struct LineFaults {
     bool mute = false;          // nothing comes back
     int keepAfterDiscard = -1;  // after each discard, at most this many characters get through
-    QByteArray extra;           // characters added after each write's answer
+    QByteArray extra;           // characters added after each write's answer (if it has one)
     int perPoll = 0;            // at most this many characters arrive between two polls (0: all)
     std::function<QByteArray(const QByteArray&)> garble;  // rewrites each answer when set
+    // Clock seconds each character takes on the line (0: an answer is there at the next poll).
+    // At 9600 baud 8N1 a character takes 1/960 s; answers queue behind each other.
+    double charSeconds = 0.0;
 };
 
 // A bench of simulated serial ports: COM numbers mapped to devices. A port number with no
@@ -73,11 +77,15 @@ class SimSerialPort : public SerialPort {
     int opens() const { return opens_; }
     // Characters on their way back that have not arrived yet.
     int pending() const { return static_cast<int>(pending_.size()); }
+    // Characters arrived and waiting to be read.
+    int received() const { return static_cast<int>(received_.size()); }
     // Makes the open device vanish: the port closes and every call fails.
     void unplug();
 
   private:
     void deliver(int max);
+    // Characters of pending_ whose time on the line is over.
+    int due();
 
     SimBus& bus_;
     Clock& clock_;
@@ -89,6 +97,8 @@ class SimSerialPort : public SerialPort {
     int opens_ = 0;
     QString error_;
     QByteArray pending_;
+    std::deque<double> arrivals_;  // clock reading at which each pending character arrives
+    double lineFree_ = 0.0;        // when the line has sent every pending character
     QByteArray received_;
     int passed_ = 0;  // characters let through since the last discard
 };

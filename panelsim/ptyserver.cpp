@@ -1,0 +1,216 @@
+#include "panelsim/ptyserver.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QFile>
+
+#include "panelsim/model/image.h"
+
+namespace veq::sim {
+
+namespace {
+
+QString systemError(const char* what) {
+    return QStringLiteral("%1: %2").arg(QString::fromLatin1(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+timespec toTimespec(std::chrono::nanoseconds d) {
+    if (d.count() < 0) d = std::chrono::nanoseconds(0);
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(d.count() / 1'000'000'000);
+    ts.tv_nsec = static_cast<long>(d.count() % 1'000'000'000);
+    return ts;
+}
+
+}  // namespace
+
+PtyServer::PtyServer(Panel& panel, const Options& options)
+    : panel_(panel), options_(options), savedCommits_(panel.commits) {
+    panel_.keepFrames = options_.verbose;
+}
+
+PtyServer::~PtyServer() {
+    removeLink();
+    if (master_ >= 0) ::close(master_);
+    if (slave_ >= 0) ::close(slave_);
+}
+
+bool PtyServer::open(QString& error) {
+    termios raw{};
+    cfmakeraw(&raw);
+    raw.c_cflag |= CLOCAL | CREAD;
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    cfsetispeed(&raw, B9600);
+    cfsetospeed(&raw, B9600);
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
+        error = systemError("openpty");
+        return false;
+    }
+    slavePath_ = QString::fromLocal8Bit(name);
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+
+    if (!options_.link.isEmpty()) {
+        const QByteArray link = QFile::encodeName(options_.link);
+        struct stat st {};
+        if (::lstat(link.constData(), &st) == 0) {
+            // A link left by an earlier run that ended without cleaning up is replaced; anything
+            // else at that path is not ours to remove.
+            if (!S_ISLNK(st.st_mode)) {
+                error = QStringLiteral("%1 exists and is not a symbolic link").arg(options_.link);
+                return false;
+            }
+            if (::unlink(link.constData()) != 0) {
+                error = systemError("unlink");
+                return false;
+            }
+        }
+        if (::symlink(name, link.constData()) != 0) {
+            error = systemError("symlink");
+            return false;
+        }
+        linked_ = true;
+    }
+    return true;
+}
+
+void PtyServer::removeLink() {
+    if (!linked_) return;
+    linked_ = false;
+    // Only a link that still leads to this terminal: another run may have taken the path over.
+    const QByteArray link = QFile::encodeName(options_.link);
+    char target[256] = {};
+    const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
+    if (n > 0 && QString::fromLocal8Bit(target, static_cast<int>(n)) == slavePath_)
+        ::unlink(link.constData());
+}
+
+QByteArray PtyServer::shape(QByteArray answer) const {
+    // Only a frame gets an answer; a character that completes none gets nothing, not even extras.
+    if (answer.isEmpty() || options_.mute) return {};
+    if (options_.garble) answer = garbled(answer);
+    if (options_.shortBy > 0) answer.chop(qMin(options_.shortBy, static_cast<int>(answer.size())));
+    if (options_.extra > 0) answer += QByteArray(options_.extra, '~');
+    return answer;
+}
+
+void PtyServer::log(const ParsedFrame& f) const {
+    std::fprintf(stderr, "veq-panel-sim: %s %s\n",
+                 f.prefix.isEmpty() ? "(no prefix)" : f.prefix.constData(),
+                 f.command.toPercentEncoding().constData());
+}
+
+void PtyServer::takeInput(const char* bytes, long n, Clock::time_point now) {
+    for (long i = 0; i < n; ++i) {
+        // Each character reaches the panel once the line has carried it; the panel answers a
+        // frame as soon as its last character is in.
+        Clock::time_point arrived = now;
+        if (options_.pace) {
+            inLineFree_ = std::max(now, inLineFree_) + kCharTime;
+            arrived = inLineFree_;
+        }
+        const QByteArray answer = shape(panel_.receive(QByteArray(1, bytes[i])));
+        if (options_.verbose) {
+            for (const ParsedFrame& f : panel_.frames) log(f);
+            panel_.frames.clear();
+        }
+        for (char c : answer) {
+            Clock::time_point due = arrived;
+            if (options_.pace) {
+                outLineFree_ = std::max(arrived, outLineFree_) + kCharTime;
+                due = outLineFree_;
+            }
+            out_.push_back({c, due});
+        }
+    }
+    if (panel_.commits != savedCommits_) {
+        if (options_.verbose)
+            std::fprintf(stderr, "veq-panel-sim: %d write(s) committed\n",
+                         panel_.commits - savedCommits_);
+        savedCommits_ = panel_.commits;
+        QString error;
+        if (!saveImageNow(error))
+            std::fprintf(stderr, "veq-panel-sim: cannot save the memory image: %s\n",
+                         qPrintable(error));
+    }
+}
+
+void PtyServer::writeDue(Clock::time_point now) {
+    QByteArray chunk;
+    for (const Pending& p : out_) {
+        if (p.due > now) break;
+        chunk += p.c;
+    }
+    if (chunk.isEmpty()) return;
+    ssize_t n;
+    do {
+        n = ::write(master_, chunk.constData(), static_cast<size_t>(chunk.size()));
+    } while (n < 0 && errno == EINTR);
+    // The panel never waits for the PC: what the terminal does not take now (its queue full
+    // because nobody reads the other side) is lost, like characters on a line nobody listens to.
+    out_.erase(out_.begin(), out_.begin() + chunk.size());
+}
+
+bool PtyServer::saveImageNow(QString& error) {
+    if (options_.save.isEmpty()) return true;
+    return saveImage(options_.save, panel_.memory, error);
+}
+
+bool PtyServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& waitMask,
+                    QString& error) {
+    using namespace std::chrono_literals;
+    char buffer[4096];
+    while (!stop) {
+        if (!out_.empty()) writeDue(Clock::now());
+
+        pollfd pfd{master_, POLLIN, 0};
+        timespec ts{};
+        const timespec* timeout = nullptr;
+        if (!out_.empty()) {
+            ts = toTimespec(out_.front().due - Clock::now());
+            timeout = &ts;
+        }
+        const int r = ::ppoll(&pfd, 1, timeout, &waitMask);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            error = systemError("ppoll");
+            return false;
+        }
+        if (r == 0) continue;
+        if (pfd.revents & POLLNVAL) {
+            error = QStringLiteral("the pseudo-terminal was closed");
+            return false;
+        }
+        bool idle = false;
+        if (pfd.revents & POLLIN) {
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n > 0)
+                takeInput(buffer, n, Clock::now());
+            else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                idle = true;  // no one on the other side
+        } else if (pfd.revents & (POLLHUP | POLLERR)) {
+            idle = true;
+        }
+        if (idle) {
+            // The slave side is held open here, so this should not last; do not spin meanwhile.
+            timespec pause = toTimespec(20ms);
+            ::ppoll(nullptr, 0, &pause, &waitMask);
+        }
+    }
+    return true;
+}
+
+}  // namespace veq::sim

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <deque>
+
+#include <QByteArray>
+#include <QString>
+
+#include "panelsim/model/panel.h"
+#include "panelsim/options.h"
+
+namespace veq::sim {
+
+// Serves a Panel on the master side of a pseudo-terminal. The server keeps a descriptor of the
+// terminal's slave side open for its whole life, so the application can open and close the
+// terminal as often as it likes: the terminal stays valid and the master never sees a hang-up.
+class PtyServer {
+  public:
+    using Clock = std::chrono::steady_clock;
+    // One character on a 9600 baud 8N1 line: start bit, 8 data bits, stop bit.
+    static constexpr std::chrono::nanoseconds kCharTime{1'000'000'000LL * 10 / 9600};
+
+    PtyServer(Panel& panel, const Options& options);
+    ~PtyServer();
+    PtyServer(const PtyServer&) = delete;
+    PtyServer& operator=(const PtyServer&) = delete;
+
+    // Opens the pseudo-terminal (raw, no echo) and makes the link when asked; false with a
+    // reason in `error`.
+    bool open(QString& error);
+    QString slavePath() const { return slavePath_; }
+
+    // Serves until `stop` becomes non-zero. The signals in `waitMask`'s complement are let through
+    // only while waiting, so a stop request is never missed between a test and a wait. Returns
+    // false when the terminal failed.
+    bool run(const volatile std::sig_atomic_t& stop, const sigset_t& waitMask, QString& error);
+
+    // Saves the memory image when a file was given; false with a reason.
+    bool saveImageNow(QString& error);
+
+  private:
+    struct Pending {
+        char c;
+        Clock::time_point due;  // when the character has gone down the line
+    };
+
+    void takeInput(const char* bytes, long n, Clock::time_point now);
+    QByteArray shape(QByteArray answer) const;
+    // Writes every character that is due.
+    void writeDue(Clock::time_point now);
+    void removeLink();
+    void log(const ParsedFrame& f) const;
+
+    Panel& panel_;
+    Options options_;
+    int master_ = -1;
+    int slave_ = -1;
+    QString slavePath_;
+    bool linked_ = false;
+    std::deque<Pending> out_;
+    Clock::time_point inLineFree_{};
+    Clock::time_point outLineFree_{};
+    int savedCommits_ = 0;
+};
+
+}  // namespace veq::sim
