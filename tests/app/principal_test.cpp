@@ -181,8 +181,7 @@ TEST_F(PrincipalTest, GuardWarnsBeforeValidation) {
 TEST_F(PrincipalTest, NewConfigurationReleasesThePortAndReloads) {
     principal.MDIForm_Load();
     validate();
-    sim::SimSerialPort* oldPort = h.lastPort;
-    ASSERT_TRUE(oldPort->isOpen());
+    ASSERT_TRUE(h.port().isOpen());
     ASSERT_TRUE(h.bus.busy(3));
     config().list(1)->setCurrentIndex(1);
     QPointer<ConfigurationWindow> old = &config();
@@ -190,7 +189,6 @@ TEST_F(PrincipalTest, NewConfigurationReleasesThePortAndReloads) {
     principal.MENU_NOUVELLE_Click();
     EXPECT_TRUE(old.isNull());
     ConfigurationWindow& fresh = config();
-    EXPECT_NE(h.lastPort, oldPort);
     EXPECT_FALSE(h.port().isOpen());
     EXPECT_EQ(fresh.portFlag(), "False");
     EXPECT_EQ(fresh.list(0)->currentText(), "COM3:");
