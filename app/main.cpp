@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/lib/principal.h"
+#include "app/lib/splash.h"
 #include "link/qtserialport.h"
 #include "link/ui/qtplatform.h"
 
@@ -17,6 +18,8 @@ int main(int argc, char* argv[]) {
         {}};
 
     veq::Principal principal(context);
-    principal.MDIForm_Load();
+    // The splash comes first; the main window is loaded when it closes.
+    veq::SplashWindow splash([&principal] { principal.MDIForm_Load(); });
+    splash.show();
     return app.exec();
 }
