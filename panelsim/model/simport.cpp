@@ -15,7 +15,9 @@ bool SimBus::busy(int number) const {
 }
 
 bool SimSerialPort::open() {
-    close();
+    // Opening again lets go of the number held so far, as a real driver would.
+    if (open_) bus_.release(openNumber_);
+    open_ = false;
     error_.clear();
     if (!bus_.device(number_)) {
         error_ = QStringLiteral("No such file or directory");
