@@ -2,9 +2,9 @@
 
 namespace veq {
 
-void Exchange::send(Prefix prefix, const QByteArray& command, int repeat) {
+bool Exchange::send(Prefix prefix, const QByteArray& command, int repeat) {
     const QByteArray bytes = frame(prefix, command, repeat);
-    if (!bytes.isEmpty()) port_.write(bytes);
+    return !bytes.isEmpty() && port_.write(bytes);
 }
 
 void Exchange::pause(double seconds) {
@@ -28,7 +28,7 @@ Reply Exchange::replyWait(Compare compare, int threshold,
                           const std::function<bool(const QByteArray&)>& accept) {
     const double start = clock_.seconds();
     for (;;) {
-        if (clock_.elapsedSince(start) > kReplyTimeout) {
+        if (clock_.elapsedSince(start) > kReplyTimeout || !port_.isOpen()) {
             return Reply{true, port_.readAll()};
         }
         const int count = port_.inBufferCount();

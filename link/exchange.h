@@ -33,8 +33,9 @@ class Exchange {
     SerialPort& port() { return port_; }
     Clock& clock() { return clock_; }
 
-    // Writes one frame, or a burst of `repeat` frames in a single write.
-    void send(Prefix prefix, const QByteArray& command, int repeat = 1);
+    // Writes one frame, or a burst of `repeat` frames in a single write; false when the port
+    // refused it.
+    bool send(Prefix prefix, const QByteArray& command, int repeat = 1);
     // Waits until more than `seconds` have passed.
     void pause(double seconds);
     void settle() { pause(kSettle); }
@@ -44,7 +45,8 @@ class Exchange {
     void flush();
     // Polls the receive count until it satisfies the comparison or a second has passed, testing
     // the time first. On success the reply is taken whole; when `accept` rejects it, polling goes
-    // on within the same second. On a time-out whatever arrived is drained.
+    // on within the same second. On a time-out whatever arrived is drained. A port that has
+    // closed (its device gone) can deliver nothing more: the wait ends at once as a time-out.
     Reply replyWait(Compare compare, int threshold,
                     const std::function<bool(const QByteArray&)>& accept = {});
 

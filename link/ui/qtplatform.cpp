@@ -29,8 +29,11 @@ QMessageBox::Icon toQt(Icon icon) {
 QString qtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        out << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        // "Fichiers configuration(*.zuk)" already names its pattern.
+        const bool named = parts[i].contains(QLatin1Char('(') + parts[i + 1] + QLatin1Char(')'));
+        out << (named ? parts[i] : QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]));
+    }
     return out.join(QStringLiteral(";;"));
 }
 

@@ -99,6 +99,17 @@ TEST_F(ExchangeTest, RejectedReplyKeepsWaitingWithinTheSameSecond) {
     EXPECT_LT(clock.seconds() - start2, 1.01);
 }
 
+TEST_F(ExchangeTest, PortThatClosesEndsTheWaitAtOnce) {
+    device->reply = "01";
+    EXPECT_TRUE(ex.send(Prefix::P31, "RRR"));
+    port.unplug();
+    const double start = clock.seconds();
+    const Reply r = ex.replyWait(Compare::Greater, 222);
+    EXPECT_TRUE(r.timedOut);
+    EXPECT_LT(clock.seconds() - start, 0.01);
+    EXPECT_FALSE(ex.send(Prefix::P31, "RRR"));
+}
+
 TEST_F(ExchangeTest, FlushEmptiesTheBufferAndDropsDtr) {
     device->reply = "junk";
     ex.send(Prefix::P31, "SSS");
@@ -137,9 +148,13 @@ TEST(ExchangeWaits, WaitsEndAcrossMidnight) {
     ex.settle();
     EXPECT_NEAR(clock.seconds(), 0.3, 0.002);
 
+    bus.attach(1, std::make_shared<sim::Panel>());
+    port.setCommPort(1);
+    ASSERT_TRUE(port.open());
+    port.faults.mute = true;
     clock.advance(Clock::kDaySeconds - 0.2 - clock.seconds());
     ASSERT_NEAR(clock.seconds(), Clock::kDaySeconds - 0.2, 1e-6);
-    const Reply r = ex.replyWait(Compare::Equal, 5);  // the port is closed: nothing arrives
+    const Reply r = ex.replyWait(Compare::Equal, 5);
     EXPECT_TRUE(r.timedOut);
     EXPECT_NEAR(clock.seconds(), 0.8, 0.002);
 
