@@ -7,7 +7,8 @@ SUDO      := $(if $(filter 0,$(shell id -u)),,sudo)
 PACKAGES  := cmake make g++ clang-14 libclang-rt-14-dev qt6-base-dev qt6-serialport-dev \
              libgtest-dev libgmock-dev googletest xvfb xauth
 
-.PHONY: all deps build test run clean format
+.PHONY: all deps build build-san test run clean format fuzz
+FUZZ_SECONDS ?= 20
 
 all: build
 
@@ -28,8 +29,24 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+# The sanitized build: clang with AddressSanitizer and UndefinedBehaviorSanitizer (any report
+# fails the test that made it), and the libFuzzer targets.
+$(BUILD_SAN)/CMakeCache.txt: | deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVEQ_WERROR=ON -DVEQ_SANITIZE=ON -DVEQ_FUZZ=ON
+
+build-san: deps $(BUILD_SAN)/CMakeCache.txt
+	cmake --build $(BUILD_SAN) -j $(JOBS)
+
+fuzz: build-san
+	./scripts/fuzz.sh $(BUILD_SAN) $(FUZZ_SECONDS)
+
+# Every test, in the plain build and then in the sanitized one, after a bounded fuzzing pass.
+test: build build-san
+	./scripts/fuzz.sh $(BUILD_SAN) $(FUZZ_SECONDS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 # Starts a simulated panel on a pseudo-terminal mapped to COM3 and the application on it.
 run: build
