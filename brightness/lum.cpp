@@ -234,7 +234,10 @@ void LumWindow::but_LIT_LUM_Click() {
     brightness::release(ex);
     // Like a blank memory, a value the controls cannot hold is told whatever SEL_REP says: the
     // next programming would write the value shown, not the one the panel holds.
-    if (!problems.isEmpty()) ctx_.messages.show(problems.join(QLatin1Char('\n')), Icon::Warning);
+    if (!problems.isEmpty()) {
+        problems << QStringLiteral("Une programmation enverra la valeur affichée.");
+        ctx_.messages.show(problems.join(QLatin1Char('\n')), Icon::Warning);
+    }
     if (brightness::resultsReported(link))
         ctx_.messages.show(brightness::kReadDone, Icon::Information);
 }

@@ -248,16 +248,20 @@ TEST_F(Lum, ThresholdAboveFifteenIsShownAtFifteenAndReported) {
         const auto& w = h.messages.shown[0];
         EXPECT_EQ(w.icon, Icon::Warning);
         EXPECT_TRUE(w.text.contains("Commutation JOUR/NUIT") && w.text.contains("31") &&
-                    w.text.contains("15"))
+                    w.text.contains("15") && w.text.contains("programmation"))
             << w.text.toStdString();
         EXPECT_EQ(h.messages.shown.size(), QString(rep) == "OUI" ? 2u : 1u);
     }
+    // Programming sends what the slider shows, as the warning says.
+    program();
+    EXPECT_EQ(stored(62), 0x0F);
     // In range: no warning.
+    setResponseControl("OUI");
     forget();
     store(62, 0x0F);
     read();
     EXPECT_EQ(threshold()->value(), 15);
-    EXPECT_TRUE(h.messages.shown.empty());
+    expectMessages({{kReadDone, Icon::Information}});
 }
 
 TEST_F(Lum, FailedReadFollowsTheResponseControl) {
