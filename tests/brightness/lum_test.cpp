@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -58,17 +60,18 @@ TEST_F(Lum, LayoutCaptionsAndInitialState) {
     }
     EXPECT_EQ(selected(), 1);
 
-    EXPECT_EQ(threshold()->minimum(), 0);
-    EXPECT_EQ(threshold()->maximum(), 15);
-    EXPECT_EQ(threshold()->value(), 4);
-    EXPECT_EQ(threshold()->orientation(), Qt::Horizontal);
-    EXPECT_EQ(threshold()->toolTip(), "0=Jour. 15=Nuit(4 par défaut)");
-    EXPECT_EQ(period()->minimum(), 1);
-    EXPECT_EQ(period()->maximum(), 128);
-    EXPECT_EQ(period()->value(), 5);
-    EXPECT_EQ(period()->toolTip(), "de 1 à 128 secondes (5sec par défaut)");
-    for (QSlider* s : {threshold(), period()}) EXPECT_FALSE(s->accessibleName().isEmpty());
-
+    struct Slider {
+        QSlider* s;
+        int min, max, value;
+        const char* tip;
+    };
+    for (const Slider& e : {Slider{threshold(), 0, 15, 4, "0=Jour. 15=Nuit(4 par défaut)"},
+                            Slider{period(), 1, 128, 5, "de 1 à 128 secondes (5sec par défaut)"}}) {
+        EXPECT_TRUE(e.s->minimum() == e.min && e.s->maximum() == e.max && e.s->value() == e.value)
+            << e.s->objectName().toStdString();
+        EXPECT_EQ(e.s->toolTip(), QString::fromUtf8(e.tip));
+        EXPECT_FALSE(e.s->accessibleName().isEmpty());
+    }
     auto* t4 = find<QLineEdit>(lum, "Text4");
     auto* t5 = find<QLineEdit>(lum, "Text5(1)");
     EXPECT_EQ(t4->text(), "Commutation JOUR/NUIT");
@@ -76,36 +79,25 @@ TEST_F(Lum, LayoutCaptionsAndInitialState) {
     EXPECT_EQ(t5->text(), "Fréquence de Commutation");
     EXPECT_EQ(t5->toolTip(),
               "Fréquence de Commutation sur les 4 mesures de luminosité précédentes.");
-    // Headings, then each slider under its heading, then the buttons.
-    EXPECT_LT(t4->y(), threshold()->y());
-    EXPECT_LT(threshold()->y(), t5->y());
-    EXPECT_LT(t5->y(), period()->y());
-
-    struct Button {
-        const char* name;
-        const char* caption;
-        const char* tip;
-    };
-    for (const Button& b :
-         {Button{"but_LIT_LUM", "Lit", "Lecture des paramètres de luminosité."},
-          Button{"but_ECRIT_LUM", "Envoi", "Programmation des paramètres de luminosité."},
-          Button{"but_RD", "Lire ", "Lecture EEPROM du panneau."}, Button{"but_edit", "EDIT", ""},
-          Button{"but_lin", "Lin", ""},
-          Button{"but_WR", "Envoi", "Envoi des paramètres couleur au panneau."}}) {
-        auto* p = find<QPushButton>(lum, b.name);
-        ASSERT_NE(p, nullptr);
-        EXPECT_EQ(p->text(), QString::fromUtf8(b.caption)) << b.name;
-        EXPECT_EQ(p->toolTip(), QString::fromUtf8(b.tip)) << b.name;
-    }
-    EXPECT_LT(period()->y(), find<QPushButton>(lum, "but_LIT_LUM")->y());
-    // The grid stands to the right of the controls, all of it inside the window.
-    auto* cell0 = find<QLineEdit>(lum, "Text1(0)");
-    auto* cell127 = find<QLineEdit>(lum, "Text1(127)");
-    EXPECT_GT(cell0->x(), threshold()->geometry().right());
-    EXPECT_LE(cell127->geometry().right(), lum.width());
-    EXPECT_EQ(find<QLabel>(lum, "Label26")->text(), "24C01  (128octets)  ");
-    EXPECT_EQ(find<QLineEdit>(lum, "Text1(128)")->text(), "0");
-    for (int i = 0; i < 128; ++i) EXPECT_TRUE(lum.grid().text(i).isEmpty()) << i;
+    auto* lit = find<QPushButton>(lum, "but_LIT_LUM");
+    auto* envoi = find<QPushButton>(lum, "but_ECRIT_LUM");
+    EXPECT_EQ(lit->text(), "Lit");
+    EXPECT_EQ(lit->toolTip(), "Lecture des paramètres de luminosité.");
+    EXPECT_EQ(envoi->text(), "Envoi");
+    EXPECT_EQ(envoi->toolTip(), "Programmation des paramètres de luminosité.");
+    // The column: options, each heading over its slider, the buttons; the grid to its right,
+    // with all its buttons, inside the window.
+    const int column[] = {option(0)->mapTo(&lum, QPoint()).y(),
+                          t4->y(),
+                          threshold()->y(),
+                          t5->y(),
+                          period()->y(),
+                          lit->y()};
+    EXPECT_TRUE(std::is_sorted(std::begin(column), std::end(column)));
+    EXPECT_GT(find<QLineEdit>(lum, "Text1(0)")->x(), threshold()->geometry().right());
+    EXPECT_LE(find<QPushButton>(lum, "but_WR")->geometry().right(), lum.width());
+    for (const char* b : {"but_RD", "but_edit", "but_lin"})
+        EXPECT_NE(lum.findChild<QPushButton*>(b), nullptr);
     EXPECT_TRUE(h.port().writes.empty());
 }
 
