@@ -1,10 +1,281 @@
 #include "brightness/lum.h"
 
+#include <algorithm>
+
+#include <QFrame>
+#include <QStringList>
+
+#include "brightness/session.h"
+#include "link/exchange.h"
+#include "link/kldbase.h"
+#include "link/ui/configuration.h"
+#include "link/ui/twips.h"
+#include "link/ui/windows.h"
+#include "panelmem/memmap.h"
+#include "panelmem/transfer.h"
+#include "params/gridpanel.h"
+
 namespace veq {
+
+namespace {
+
+using brightness::kPrefix;
+
+// Captions of Option1(0) to Option1(6), and the order they stand in from top to bottom: the
+// fixed levels from the brightest down, the light sensor last.
+const char* const kOptionCaptions[LumWindow::kOptions] = {"Capteur", "100%", "80%", "60%",
+                                                          "50%",     "40%",  "20%"};
+constexpr int kOptionRows[LumWindow::kOptions] = {6, 0, 1, 2, 3, 4, 5};
+// "20%" is shown but cannot be chosen; a panel that holds it still reads as it.
+constexpr int kDisabledOption = 6;
+
+constexpr int kThresholdMin = 0, kThresholdMax = 15, kThresholdInitial = 4;
+constexpr int kPeriodMin = 1, kPeriodMax = 128, kPeriodInitial = 5;
+
+// Left column of controls, in twips; the grid stands to its right.
+constexpr int kLeft = 120;
+constexpr int kColumnWidth = 3000;
+constexpr int kGridLeft = 3240;
+constexpr int kButtonsTop = 3360;  // level with the grid's own buttons
+constexpr int kWidth = kGridLeft + 6375 + 120;
+constexpr int kHeight = kButtonsTop + 375 + 120;
+
+QLineEdit* heading(QWidget* parent, const char* name, const QString& text, const QString& tip) {
+    auto* t = new QLineEdit(text, parent);
+    t->setObjectName(QLatin1String(name));
+    t->setReadOnly(true);
+    t->setFrame(false);
+    t->setFocusPolicy(Qt::NoFocus);
+    t->setToolTip(tip);
+    t->setAccessibleName(text);
+    QFont f = t->font();
+    f.setBold(true);
+    t->setFont(f);
+    t->setCursorPosition(0);
+    return t;
+}
+
+QSlider* slider(QWidget* parent, const char* name, int min, int max, int value, const QString& tip,
+                const QString& accessible) {
+    auto* s = new QSlider(Qt::Horizontal, parent);
+    s->setObjectName(QLatin1String(name));
+    s->setRange(min, max);
+    s->setValue(value);
+    s->setSingleStep(1);
+    s->setPageStep(max - min >= 32 ? 8 : 1);
+    s->setTickPosition(QSlider::TicksBelow);
+    s->setTickInterval(max - min >= 32 ? 16 : 1);
+    s->setToolTip(tip);
+    s->setAccessibleName(accessible);
+    return s;
+}
+
+// A value the panel holds outside what the control can show is shown at the nearest end of the
+// control's range and named in `problems`, so the operator knows the display is not the panel's.
+int shownWithin(int value, int min, int max, const QString& what, QStringList& problems) {
+    const int shown = std::clamp(value, min, max);
+    if (shown != value) {
+        problems << QStringLiteral("%1 : valeur lue %2 hors limites (de %3 à %4), affichée %5.")
+                        .arg(what)
+                        .arg(value)
+                        .arg(min)
+                        .arg(max)
+                        .arg(shown);
+    }
+    return shown;
+}
+
+}  // namespace
 
 LumWindow::LumWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("LUM"));
     setWindowTitle(QStringLiteral(" Luminosité."));
+    setClientSizeTwips(this, kWidth, kHeight);
+
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("Frame_Option1"));
+    frame->setFrameShape(QFrame::StyledPanel);
+    placeTwips(frame, kLeft, 60, kColumnWidth, 1800);
+    options_ = new QButtonGroup(this);
+    options_->setExclusive(true);
+    for (int i = 0; i < kOptions; ++i) {
+        auto* o = new QRadioButton(QString::fromUtf8(kOptionCaptions[i]), frame);
+        o->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+        placeTwips(o, 180, 60 + 240 * kOptionRows[i], kColumnWidth - 300, 240);
+        options_->addButton(o, i);
+        Option1[static_cast<std::size_t>(i)] = o;
+    }
+    Option1[kDisabledOption]->setEnabled(false);
+    Option1[1]->setChecked(true);
+
+    Text4 = heading(this, "Text4", QStringLiteral("Commutation JOUR/NUIT"),
+                    QStringLiteral("Seuil de commutation jour/nuit avec 0=Jour. 15=Nuit(4 par "
+                                   "défaut)"));
+    placeTwips(Text4, kLeft, 1920, kColumnWidth, 285);
+    COMP_LDR = slider(this, "COMP_LDR", kThresholdMin, kThresholdMax, kThresholdInitial,
+                      QStringLiteral("0=Jour. 15=Nuit(4 par défaut)"),
+                      QStringLiteral("Seuil de commutation jour/nuit, de 0 (jour) à 15 (nuit)"));
+    placeTwips(COMP_LDR, kLeft, 2205, kColumnWidth - 600, 330);
+    comp_value_ = new QLabel(this);
+    placeTwips(comp_value_, kLeft + kColumnWidth - 540, 2205, 540, 330);
+
+    Text5_1 = heading(this, "Text5(1)", QStringLiteral("Fréquence de Commutation"),
+                      QStringLiteral("Fréquence de Commutation sur les 4 mesures de luminosité "
+                                     "précédentes."));
+    placeTwips(Text5_1, kLeft, 2610, kColumnWidth, 285);
+    DURE_LDR = slider(this, "DURE_LDR", kPeriodMin, kPeriodMax, kPeriodInitial,
+                      QStringLiteral("de 1 à 128 secondes (5sec par défaut)"),
+                      QStringLiteral("Fréquence de commutation, de 1 à 128 secondes"));
+    placeTwips(DURE_LDR, kLeft, 2895, kColumnWidth - 600, 330);
+    dure_value_ = new QLabel(this);
+    placeTwips(dure_value_, kLeft + kColumnWidth - 540, 2895, 540, 330);
+
+    // The sliders alone do not say which value they hold: the number stands beside each.
+    for (QLabel* l : {comp_value_, dure_value_}) {
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        l->setAccessibleName(QStringLiteral("Valeur"));
+    }
+    comp_value_->setObjectName(QStringLiteral("Valeur_COMP_LDR"));
+    dure_value_->setObjectName(QStringLiteral("Valeur_DURE_LDR"));
+    auto showThreshold = [this](int v) { comp_value_->setText(QString::number(v)); };
+    auto showPeriod = [this](int v) { dure_value_->setText(QStringLiteral("%1 s").arg(v)); };
+    connect(COMP_LDR, &QSlider::valueChanged, this, showThreshold);
+    connect(DURE_LDR, &QSlider::valueChanged, this, showPeriod);
+    showThreshold(COMP_LDR->value());
+    showPeriod(DURE_LDR->value());
+
+    but_LIT_LUM = new QPushButton(QStringLiteral("Lit"), this);
+    but_LIT_LUM->setObjectName(QStringLiteral("but_LIT_LUM"));
+    but_LIT_LUM->setToolTip(QStringLiteral("Lecture des paramètres de luminosité."));
+    placeTwips(but_LIT_LUM, kLeft, kButtonsTop, kColumnWidth / 2 - 60, 375);
+    connect(but_LIT_LUM, &QPushButton::clicked, this, [this] { but_LIT_LUM_Click(); });
+
+    but_ECRIT_LUM = new QPushButton(QStringLiteral("Envoi"), this);
+    but_ECRIT_LUM->setObjectName(QStringLiteral("but_ECRIT_LUM"));
+    but_ECRIT_LUM->setToolTip(QStringLiteral("Programmation des paramètres de luminosité."));
+    placeTwips(but_ECRIT_LUM, kLeft + kColumnWidth / 2 + 60, kButtonsTop, kColumnWidth / 2 - 60,
+               375);
+    connect(but_ECRIT_LUM, &QPushButton::clicked, this, [this] { but_ECRIT_LUM_Click(); });
+
+    GridPanel::Options grid;
+    grid.origin = QPoint(kGridLeft, 0);
+    gridPanel_ = new GridPanel(this, grid_, grid);
+    connect(gridPanel_->but_RD, &QPushButton::clicked, this, [this] { but_RD_Click(); });
+    connect(gridPanel_->but_WR, &QPushButton::clicked, this, [this] { but_WR_Click(); });
+}
+
+int LumWindow::selectedOption() const {
+    return options_->checkedId();
+}
+
+void LumWindow::clearOptions() {
+    // An exclusive group keeps one button checked: lift the rule to clear them all.
+    options_->setExclusive(false);
+    for (QRadioButton* o : Option1) o->setChecked(false);
+    options_->setExclusive(true);
+}
+
+void LumWindow::repaintControls() {
+    // An exchange blocks the event loop: show the cleared controls before it starts.
+    if (!isVisible()) return;
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             Option1[0], Option1[1], Option1[2], Option1[3], Option1[4], Option1[5], Option1[6],
+             COMP_LDR, DURE_LDR, comp_value_, dure_value_})
+        w->repaint();
+}
+
+bool LumWindow::LIT_24C01() {
+    Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
+    return veq::LIT_24C01(ex, grid_, kBrightnessTransfer);
+}
+
+bool LumWindow::ECRIT_24C01() {
+    Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
+    return veq::ECRIT_24C01(ex, grid_, kBrightnessTransfer);
+}
+
+void LumWindow::but_RD_Click() {
+    if (!PORT_OUVERT(ctx_.configuration(), ctx_.messages)) return;
+    LIT_24C01();
+}
+
+void LumWindow::but_WR_Click() {
+    if (!PORT_OUVERT(ctx_.configuration(), ctx_.messages)) return;
+    ECRIT_24C01();
+}
+
+void LumWindow::but_LIT_LUM_Click() {
+    ConfigurationWindow& link = ctx_.configuration();
+    if (!PORT_OUVERT(link, ctx_.messages)) return;
+
+    clearOptions();
+    DURE_LDR->setValue(1);
+    COMP_LDR->setValue(1);
+    repaintControls();
+
+    Exchange ex(link.MSComm1(), ctx_.clock);
+    brightness::wakeUp(ex);
+    ex.send(kPrefix, "PPP");
+    ex.settle();
+    if (LIT_24C01()) {
+        brightness::endAfterFailedRead(ex, link, ctx_.messages, false);
+        return;
+    }
+
+    const memmap::BrightnessReading r = memmap::decodeBrightness(grid_);
+    QStringList problems;
+    DURE_LDR->setValue(shownWithin(r.period, kPeriodMin, kPeriodMax,
+                                   QStringLiteral("Fréquence de commutation"), problems));
+    COMP_LDR->setValue(shownWithin(r.threshold, kThresholdMin, kThresholdMax,
+                                   QStringLiteral("Commutation JOUR/NUIT"), problems));
+    clearOptions();
+    if (r.option) Option1[static_cast<std::size_t>(*r.option)]->setChecked(true);
+
+    brightness::release(ex);
+    // Like a blank memory, a value the controls cannot hold is told whatever SEL_REP says: the
+    // next programming would write the value shown, not the one the panel holds.
+    if (!problems.isEmpty()) {
+        problems << QStringLiteral("Une programmation enverra la valeur affichée.");
+        ctx_.messages.show(problems.join(QLatin1Char('\n')), Icon::Warning);
+    }
+    if (brightness::resultsReported(link))
+        ctx_.messages.show(brightness::kReadDone, Icon::Information);
+}
+
+void LumWindow::but_ECRIT_LUM_Click() {
+    ConfigurationWindow& link = ctx_.configuration();
+    if (!PORT_OUVERT(link, ctx_.messages)) return;
+
+    Exchange ex(link.MSComm1(), ctx_.clock);
+    brightness::wakeUp(ex);
+    ex.settle();
+    // The three cells are changed in a fresh copy of the whole memory. Without one the grid holds
+    // "Er" marks, not the panel's bytes, and writing it back would overwrite the other 125 bytes:
+    // programming stops here instead.
+    if (LIT_24C01()) {
+        brightness::endAfterFailedRead(ex, link, ctx_.messages, true);
+        return;
+    }
+
+    memmap::BrightnessSettings settings;
+    const int option = selectedOption();
+    if (option >= 0) settings.option = option;
+    settings.period = DURE_LDR->value();
+    settings.threshold = COMP_LDR->value();
+    memmap::encodeBrightness(settings, grid_);
+
+    ex.settle();
+    const bool failed = ECRIT_24C01();
+    ex.send(kPrefix, "OOO");
+    ex.settle();
+    ex.send(kPrefix, "LLL");
+    brightness::release(ex);
+
+    if (!brightness::resultsReported(link)) return;
+    if (failed)
+        ctx_.messages.show(brightness::kPanelError, Icon::Warning);
+    else
+        ctx_.messages.show(brightness::kProgrammingDone, Icon::Information);
 }
 
 }  // namespace veq
