@@ -54,7 +54,10 @@ bool Fichier::writeFile(const QString& name) {
     if (!file.open(QIODevice::WriteOnly)) return false;
     showLinkSettings();
     const QByteArray bytes = configfile::encode(TEXTE_CONFIGURATION());
-    if (file.write(bytes) != bytes.size()) {
+    // The bytes must reach the disk before the old file is replaced: QSaveFile's commit does not
+    // report a buffered write that the disk refused (a full disk left an empty file in place of
+    // a good one).
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         return false;
     }
