@@ -1,7 +1,8 @@
 #include "params/dump24c01.h"
 
 #include <algorithm>
-#include <cmath>
+#include <functional>
+#include <utility>
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -68,7 +69,9 @@ void makeGreenBold(QPushButton* b) {
     b->setFont(f);
 }
 
-// A click (or the space bar) on a control that has no click signal of its own.
+// A click (or the space bar) on a control that has no click signal of its own: a left button
+// pressed and released on it. The second press of a double click comes as a double-click event,
+// so a double click counts as one click.
 class ClickFilter : public QObject {
   public:
     ClickFilter(QWidget* target, std::function<void()> onClick)
@@ -77,21 +80,36 @@ class ClickFilter : public QObject {
     }
     bool eventFilter(QObject* o, QEvent* e) override {
         auto* w = static_cast<QWidget*>(o);
-        if (e->type() == QEvent::MouseButtonRelease) {
-            auto* m = static_cast<QMouseEvent*>(e);
-            if (m->button() == Qt::LeftButton && w->rect().contains(m->position().toPoint()))
-                onClick_();
-        } else if (e->type() == QEvent::KeyPress) {
-            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Space) {
-                onClick_();
-                return true;
+        switch (e->type()) {
+            case QEvent::MouseButtonPress:
+                pressed_ = static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton;
+                break;
+            case QEvent::MouseButtonDblClick:
+                pressed_ = false;
+                break;
+            case QEvent::MouseButtonRelease: {
+                auto* m = static_cast<QMouseEvent*>(e);
+                const bool click = std::exchange(pressed_, false) &&
+                                   m->button() == Qt::LeftButton &&
+                                   w->rect().contains(m->position().toPoint());
+                if (click) onClick_();
+                break;
             }
+            case QEvent::KeyPress:
+                if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Space) {
+                    onClick_();
+                    return true;
+                }
+                break;
+            default:
+                break;
         }
         return false;
     }
 
   private:
     std::function<void()> onClick_;
+    bool pressed_ = false;
 };
 
 QScrollBar* makeSlider(QWidget* parent, const QString& name, const QString& accessible, int min,

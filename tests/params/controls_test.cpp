@@ -158,6 +158,13 @@ TEST_F(ParamsWindow, ColourBoxesCycleRedGreenOrangeOnClickAndOnTextChange) {
     }
     EXPECT_EQ(seen, (std::vector<int>{kGreen, kOrange, kRed, kGreen}));
     EXPECT_EQ(colourOf("COULE(1)"), kOrange);  // the others stay
+    // A double click comes as press, release, double-click, release: one step, not two.
+    QLineEdit* first = edit("COULE(0)");
+    QTest::mousePress(first, Qt::LeftButton);
+    QTest::mouseRelease(first, Qt::LeftButton);
+    QTest::mouseDClick(first, Qt::LeftButton);
+    QTest::mouseRelease(first, Qt::LeftButton);
+    EXPECT_EQ(colourOf("COULE(0)"), kOrange);
 
     // Any other colour turns orange.
     setBackground(edit("COULE(2)"), fromColourNumber(kWhite));
