@@ -11,6 +11,11 @@ namespace {
 
 const QColor kGreen(0, 255, 0);
 
+bool isHexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
+}
+
 QPushButton* gridButton(QWidget* window, const char* name, const QString& caption,
                         const QString& tooltip, const QRect& geometry) {
     auto* b = new QPushButton(caption, window);
@@ -51,8 +56,8 @@ GridPanel::GridPanel(QWidget* window, MemoryGrid& grid, const Options& options)
 
     // Cells take hexadecimal digits only, at most two, shown upper-case; what the transfers put
     // there ("Er", "?", " ") is shown as it is.
-    auto* hex = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9A-Fa-f]{0,2}")),
-                                                this);
+    auto* hex = new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9A-Fa-f]{0,2}")), this);
     auto makeCell = [&](int n, const QRect& geometry, const QString& accessible) {
         auto* e = new QLineEdit(window);
         e->setObjectName(QStringLiteral("Text1(%1)").arg(n));
@@ -63,20 +68,32 @@ GridPanel::GridPanel(QWidget* window, MemoryGrid& grid, const Options& options)
         e->setGeometry(geometry);
         e->setFrame(true);
         e->setTextMargins(0, 0, 0, 0);
+        // The validator only guards a cell whose text was valid before the keystroke: typing
+        // into " " or "Er" left by a transfer gets past it. So what the operator leaves is
+        // cleaned here too: its hexadecimal digits, two at most, upper-case.
         connect(e, &QLineEdit::textEdited, this, [this, e, n](const QString& typed) {
-            const QString upper = typed.toUpper();
-            if (upper != typed) {
-                const int pos = e->cursorPosition();
-                e->setText(upper);
-                e->setCursorPosition(pos);
+            QString clean;
+            int cursor = 0;
+            const int pos = e->cursorPosition();
+            for (int i = 0; i < typed.size(); ++i) {
+                const QChar c = typed.at(i);
+                if (clean.size() < 2 && isHexDigit(c)) {
+                    clean += c.toUpper();
+                    if (i < pos) ++cursor;
+                }
             }
-            grid_.setTypedText(n, upper);
+            if (clean != typed) {
+                e->setText(clean);
+                e->setCursorPosition(cursor);
+            }
+            grid_.setTypedText(n, clean);
         });
         cells_[static_cast<size_t>(n)] = e;
     };
     for (int n = 0; n < MemoryGrid::kBytes; ++n) {
         makeCell(n, at(7800 + 360 * (n % 16), 480 + 360 * (n / 16), 375, 285),
-                 QStringLiteral("Octet %1h").arg(QString::number(n, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
+                 QStringLiteral("Octet %1h")
+                     .arg(QString::number(n, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
     }
 
     but_RD = gridButton(window, "but_RD", QStringLiteral("Lire "),
