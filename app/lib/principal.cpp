@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 
 #include "brightness/lum.h"
 #include "brightness/sw.h"
@@ -178,6 +179,8 @@ Fichier& Principal::fichier() {
 }
 
 void Principal::MDIForm_Load() {
+    // Where no window manager maximises windows, the frame still covers the screen.
+    if (QScreen* s = screen()) setGeometry(s->availableGeometry());
     showMaximized();
     showNormalFocused(&configuration());
 }
