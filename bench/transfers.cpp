@@ -13,7 +13,10 @@
 // wall is the steady-clock time of the procedure call; cpu is the CPU time of this process (user
 // plus system, getrusage) spent during the call, as a share of wall. Every run is checked: the
 // failure flag is false, a read returns the bytes the panel holds, a read after a write returns
-// the written bytes. Any other outcome prints a FAILED line and the exit status is 1.
+// the written bytes. Any other outcome prints a FAILED line and the exit status is 1. With -v every
+// run goes to the standard error too, with its wall time and its floor split into opening (from
+// the call to the flush after the settle), frames (from the flush to the last write) and reply
+// (from the last write to the end), as measured/floor.
 //
 // The floor is the shortest time any implementation of the procedure could take on this line:
 //
@@ -22,8 +25,9 @@
 //   back at the same rate. A write returns as soon as the bytes are queued (the backend does not
 //   wait for the line), so the line carries frames while the procedure is already waiting.
 //
-//   Settle: S = 0.5 s from the opening write. The opening frames and their answers (at most 40 and
-//   25 characters, 68 ms) are over long before it ends, so they add nothing.
+//   Settle: S = 0.5 s from the opening write. The opening frames and their answers are over long
+//   before it ends (at most a burst of five 8 c frames answered 5 c after its end: 47 ms), so
+//   they add nothing.
 //
 //   Inter-frame wait of the rate transfers, after each of their 32 byte frames: it lasts until the
 //   coarse clock (steps of q = 1/64 s) next moves, that is until the next multiple of q. The first
@@ -32,8 +36,9 @@
 //   ended, so its wait lasts a whole step: the byte frames leave exactly q apart. A frame takes
 //   7 or 8 c (7.3 or 8.3 ms) on the line, less than q, so its transmission hides inside its step
 //   instead of adding to it. The 32 waits cost w + 31 q, not 32 (7 c + q/2) and not 32 (7 c + q).
-//   What runs ahead of the pacing (the 35 c that open the read, the 40 c the write sends at its
-//   page change) gains q - 8 c on the line per step and is carried well before the last frame.
+//   What runs ahead of the pacing (the 35 c that open the read, the 32 c that open the write, the
+//   40 c the write sends at its page change) is carried within a few steps, as the line gains at
+//   least q - 8 c (7.3 ms) on it per step; the line is idle again well before the last frame.
 //   S is 32 whole steps, so w follows from the clock reading t0 at the call:
 //   w = q - (t0 mod q). The bench computes w for each run from t0 on the same steady clock whose
 //   steps the wait watches, rather than using the average q/2.
@@ -138,6 +143,13 @@ double fullWriteFloor(double) {
     return kSettle + 1285 * kChar;
 }
 
+// The part of a floor after the last write: the closing frames and the answer.
+double replyFloor(double (*floorOf)(double)) {
+    if (floorOf == rateReadFloor) return 19 * kChar;
+    if (floorOf == rateWriteFloor) return 13 * kChar;
+    return floorOf(0.0) - kSettle;  // the 128-byte transfers queue every frame at once
+}
+
 QString hex2(int v) {
     return QStringLiteral("%1").arg(v & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
 }
@@ -172,6 +184,7 @@ class WatchedPort : public veq::SerialPort {
     void discardInput() override {
         inner_.discardInput();
         sinceFlush_ = 0;
+        flushedAt_ = clock_.seconds();
     }
     QByteArray readAll() override {
         QByteArray out = inner_.readAll();
@@ -181,6 +194,9 @@ class WatchedPort : public veq::SerialPort {
     }
     void setDtr(bool on) override { inner_.setDtr(on); }
     QString errorString() const override { return inner_.errorString(); }
+
+    double flushedAt() const { return flushedAt_; }
+    double lastWrite() const { return lastWrite_; }
 
     // Why a reply wait gave up, in figures.
     QString timeOutStory() const {
@@ -201,6 +217,7 @@ class WatchedPort : public veq::SerialPort {
     double lineFree_ = 0.0;
     double lastWrite_ = 0.0;
     int sinceFlush_ = 0;
+    double flushedAt_ = 0.0;
     int lastInput_ = 0;
     double lastInputAt_ = 0.0;
 };
@@ -209,6 +226,10 @@ struct Sample {
     double wall = 0.0;
     double floor = 0.0;
     double cpu = 0.0;  // seconds
+    // Where the wall time went: up to the flush after the settle, from there to the last write,
+    // from there to the end of the reply wait; and the same split of the floor.
+    double opening = 0.0, frames = 0.0, reply = 0.0;
+    double floorOpening = 0.0, floorFrames = 0.0, floorReply = 0.0;
     double ratio() const { return wall / floor; }
     double cpuShare() const { return 100.0 * cpu / wall; }
 };
@@ -294,9 +315,12 @@ class Bench {
             body(run, failures);
             samples.push_back(timed_);
             if (verbose_) {
-                std::fprintf(stderr, "%s run %d: wall=%.4f floor=%.4f ratio=%.3f cpu=%.1f%%\n",
-                             name, run + 1, timed_.wall, timed_.floor, timed_.ratio(),
-                             timed_.cpuShare());
+                const Sample& t = timed_;
+                std::fprintf(stderr,
+                             "%s run %d: wall=%.4f floor=%.4f ratio=%.3f cpu=%.1f%%"
+                             "  opening %.4f/%.4f frames %.4f/%.4f reply %.4f/%.4f\n",
+                             name, run + 1, t.wall, t.floor, t.ratio(), t.cpuShare(), t.opening,
+                             t.floorOpening, t.frames, t.floorFrames, t.reply, t.floorReply);
             }
         }
         std::vector<Sample> byRatio = samples;
@@ -317,7 +341,17 @@ class Bench {
         const bool failed = procedure();
         const double t1 = clock_.seconds();
         const double c1 = cpuSeconds();
-        timed_ = Sample{t1 - t0, floorOf(t0), c1 - c0};
+        Sample& s = timed_;
+        s = Sample{};
+        s.wall = t1 - t0;
+        s.floor = floorOf(t0);
+        s.cpu = c1 - c0;
+        s.opening = port_.flushedAt() - t0;
+        s.frames = port_.lastWrite() - port_.flushedAt();
+        s.reply = t1 - port_.lastWrite();
+        s.floorOpening = kSettle;
+        s.floorReply = replyFloor(floorOf);
+        s.floorFrames = s.floor - s.floorOpening - s.floorReply;
         return failed;
     }
 
