@@ -1,10 +1,38 @@
 #include "link/exchange.h"
 
+#include <algorithm>
+
+#include <QStringList>
+
 namespace veq {
+
+double characterSeconds(const QString& settings) {
+    const QStringList parts = settings.split(QLatin1Char(','));
+    if (parts.size() != 4) return 0.0;
+    bool ok = false;
+    const double baud = parts[0].trimmed().toDouble(&ok);
+    if (!ok || baud <= 0) return 0.0;
+    const double parity =
+        parts[1].trimmed().compare(QLatin1String("N"), Qt::CaseInsensitive) ? 1 : 0;
+    const double data = parts[2].trimmed().toDouble();
+    const double stop = parts[3].trimmed().toDouble();
+    return (1 + data + parity + stop) / baud;
+}
+
+double Exchange::lineOwed() {
+    return std::max(0.0, owed_ - clock_.elapsedSince(owedAt_));
+}
 
 bool Exchange::send(Prefix prefix, const QByteArray& command, int repeat) {
     const QByteArray bytes = frame(prefix, command, repeat);
-    return !bytes.isEmpty() && port_.write(bytes);
+    if (bytes.isEmpty()) return false;
+    // A write only queues the bytes: the line carries them at its own speed, after what it
+    // still owes.
+    const double owed = lineOwed();
+    if (!port_.write(bytes)) return false;
+    owed_ = owed + static_cast<double>(bytes.size()) * characterSeconds(port_.settings());
+    owedAt_ = clock_.seconds();
+    return true;
 }
 
 void Exchange::pause(double seconds) {
@@ -26,9 +54,11 @@ void Exchange::flush() {
 
 Reply Exchange::replyWait(Compare compare, int threshold,
                           const std::function<bool(const QByteArray&)>& accept) {
+    // The second for the reply starts once the line has carried the last frame.
+    const double limit = kReplyTimeout + lineOwed();
     const double start = clock_.seconds();
     for (;;) {
-        if (clock_.elapsedSince(start) > kReplyTimeout || !port_.isOpen()) {
+        if (clock_.elapsedSince(start) > limit || !port_.isOpen()) {
             return Reply{true, port_.readAll()};
         }
         const int count = port_.inBufferCount();

@@ -43,7 +43,8 @@ class Exchange {
     void interFrame();
     // Empties the receive buffer, reads and drops whatever is left, switches DTR off.
     void flush();
-    // Polls the receive count until it satisfies the comparison or a second has passed, testing
+    // Polls the receive count until it satisfies the comparison or a second has passed since the
+    // line finished carrying the frames written so far (writes only queue them), testing
     // the time first. On success the reply is taken whole; when `accept` rejects it, polling goes
     // on within the same second. On a time-out whatever arrived is drained. A port that has
     // closed (its device gone) can deliver nothing more: the wait ends at once as a time-out.
@@ -51,8 +52,17 @@ class Exchange {
                     const std::function<bool(const QByteArray&)>& accept = {});
 
   private:
+    // Seconds the line still needs to carry what was written: writes only queue the bytes.
+    double lineOwed();
+
     SerialPort& port_;
     Clock& clock_;
+    double owed_ = 0.0;  // line seconds owed at the reading owedAt_
+    double owedAt_ = 0.0;
 };
+
+// Seconds one character takes on a line of the given settings ("9600,N,8,1": 10 bits, 1/960 s);
+// 0 when the text is not of that form.
+double characterSeconds(const QString& settings);
 
 }  // namespace veq

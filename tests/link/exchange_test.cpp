@@ -99,6 +99,36 @@ TEST_F(ExchangeTest, RejectedReplyKeepsWaitingWithinTheSameSecond) {
     EXPECT_LT(clock.seconds() - start2, 1.01);
 }
 
+TEST_F(ExchangeTest, TheSecondForTheReplyStartsOnceTheLineHasCarriedTheFrames) {
+    // 128 byte reads and their closing frame: 1032 characters, 1.075 s of line at 9600 8N1.
+    for (int i = 0; i < 128; ++i) ex.send(Prefix::P_31, "X1X");
+    ex.send(Prefix::P_31, "X6X");
+    const double owed = 129 * 8 / 960.0;
+    double start = clock.seconds();
+    EXPECT_TRUE(ex.replyWait(Compare::Greater, 787).timedOut);
+    EXPECT_NEAR(clock.seconds() - start, owed + 1.0, 0.002);
+
+    // An answer complete 1.8 s after the last write still counts.
+    ex.send(Prefix::P_31, "SSS", 128);
+    start = clock.seconds();
+    clock.onAdvance([&] {
+        if (device->reply.isEmpty() && clock.seconds() - start > 1.8) {
+            device->reply = QByteArray(800, 'x');
+            port.write("late");
+        }
+    });
+    EXPECT_FALSE(ex.replyWait(Compare::Equal, 800).timedOut);
+
+    // What the line owed is carried during a pause: the wait is back to one second.
+    device->reply.clear();
+    ex.send(Prefix::P_31, "SSS", 128);
+    ex.pause(2.0);
+    port.faults.mute = true;
+    start = clock.seconds();
+    EXPECT_TRUE(ex.replyWait(Compare::Equal, 5).timedOut);
+    EXPECT_NEAR(clock.seconds() - start, 1.0, 0.002);
+}
+
 TEST_F(ExchangeTest, PortThatClosesEndsTheWaitAtOnce) {
     device->reply = "01";
     EXPECT_TRUE(ex.send(Prefix::P31, "RRR"));
