@@ -6,14 +6,6 @@ namespace veq::memmap {
 
 namespace {
 
-int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9') return u - u'0';
-    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-    return -1;
-}
-
 // Addresses of the fields.
 constexpr int kRangeBase = 96;
 constexpr int kSignatureAt = 106;
@@ -84,6 +76,14 @@ qint32 joinedValue(const MemoryGrid& grid, std::initializer_list<int> addresses)
 
 QString hexText(qint64 value) {
     return QString::number(static_cast<quint32>(value & 0xFFFFFFFF), 16).toUpper();
+}
+
+int hexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') return u - u'0';
+    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
+    return -1;
 }
 
 QString hexDigits(qint64 value, int digits) {

@@ -53,6 +53,8 @@ QString hexText(qint64 value);
 // The last `digits` characters of enough zeros joined with hexText(value): the low 4 * digits
 // bits as exactly `digits` upper-case digits (hexDigits(5, 2) == "05", hexDigits(-1, 4) == "FFFF").
 QString hexDigits(qint64 value, int digits);
+// The value of one hexadecimal digit of either case; -1 for any other character.
+int hexDigit(QChar c);
 
 // ---------------------------------------------------------------------------------------------
 // Range words (96..105): word i at 96 + 2i (high byte) and 97 + 2i (low byte), i = 0..4.

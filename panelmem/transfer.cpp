@@ -1,5 +1,7 @@
 #include "panelmem/transfer.h"
 
+#include "panelmem/memmap.h"
+
 #include <vector>
 
 namespace veq {
@@ -31,14 +33,6 @@ void open(Exchange& ex, Prefix prefix, int burst) {
     ex.flush();
 }
 
-int digit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9') return u - u'0';
-    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::optional<int> byteToSend(const QString& text) {
@@ -46,7 +40,7 @@ std::optional<int> byteToSend(const QString& text) {
     int digits = 0;
     for (const QChar c : text) {
         if (c == QLatin1Char(' ')) continue;
-        const int d = digit(c);
+        const int d = memmap::hexDigit(c);
         if (d < 0 || ++digits > 2) return std::nullopt;
         value = value * 16 + d;
     }
