@@ -29,18 +29,34 @@ void showMinimisedState(QWidget* w) {
     frameOf(w)->showMinimized();
 }
 
+namespace {
+
+// The size of a sub-window whose client area has the given size.
+QSize frameSizeFor(const QMdiSubWindow* sub, const QSize& client) {
+    const QMargins m = sub->contentsMargins();
+    const int title = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+    return QSize(client.width() + m.left() + m.right(),
+                 client.height() + m.top() + m.bottom() + (m.top() == 0 ? title : 0));
+}
+
+}  // namespace
+
 void setClientSizeTwips(QWidget* w, int widthTwips, int heightTwips) {
-    w->resize(px(widthTwips), px(heightTwips));
-    fitFrame(w);
+    const QSize client(px(widthTwips), px(heightTwips));
+    // The frame first, the window inside it after. A window that grows inside its old frame gets
+    // only the part that frame shows marked for repainting; the frame's own growth then repaints
+    // the uncovered area but leaves out the controls that fill their own background, which Qt
+    // counts on to repaint themselves when they change. A coloured control uncovered that way
+    // kept whatever was under the frame before: a blank patch of the main window's grey. Grown
+    // inside the grown frame, the window is marked for repainting as a whole.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(frameOf(w)))
+        sub->resize(frameSizeFor(sub, client));
+    w->resize(client);
 }
 
 void fitFrame(QWidget* w) {
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(frameOf(w))) {
-        const QMargins m = sub->contentsMargins();
-        const int title = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
-        sub->resize(w->width() + m.left() + m.right(),
-                    w->height() + m.top() + m.bottom() + (m.top() == 0 ? title : 0));
-    }
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(frameOf(w)))
+        sub->resize(frameSizeFor(sub, w->size()));
 }
 
 void setBackground(QWidget* w, const QColor& c) {

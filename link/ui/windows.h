@@ -14,7 +14,7 @@ QWidget* frameOf(QWidget* w);
 // Shows the window in the normal state, brings it forward and gives it the focus.
 void showNormalFocused(QWidget* w);
 void showMinimisedState(QWidget* w);
-// Sets the size of the window's client area, in twips.
+// Sets the size of the window's client area, in twips (its sub-window first, then the window).
 void setClientSizeTwips(QWidget* w, int widthTwips, int heightTwips);
 // Sizes the sub-window around the window's client area.
 void fitFrame(QWidget* w);
