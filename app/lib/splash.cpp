@@ -95,10 +95,7 @@ SplashWindow::SplashWindow(std::function<void()> showMain, QWidget* parent)
     Label1->setAlignment(Qt::AlignCenter);
     setBackground(Label1, kWhite);
     setTextColour(Label1, kRed);
-    QFont font(QStringLiteral("Comic Sans MS"));
-    font.setPointSize(12);
-    font.setBold(true);
-    Label1->setFont(font);
+    Label1->setFont(comicFont(12, true));
     placeTwips(Label1, 120, 3480, 8895, 375);
 
     lblVersion = new QLabel(this);

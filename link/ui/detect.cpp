@@ -29,10 +29,7 @@ DetectWindow::DetectWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent
     Command1->setObjectName(QStringLiteral("Command1"));
     placeTwips(Command1, -120, 3480, 3375, 375);
     setBackground(Command1, kGreen);
-    QFont font(QStringLiteral("Comic Sans MS"));
-    font.setPointSizeF(9.75);
-    font.setBold(true);
-    Command1->setFont(font);
+    Command1->setFont(comicFont(9.75, true));
     Command1->setToolTip(
         QStringLiteral("Recherche des ports COMs disponibles et d'un chronomètre connecté."));
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
