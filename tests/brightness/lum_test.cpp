@@ -256,13 +256,16 @@ TEST_F(Lum, ThresholdAboveFifteenIsShownAtFifteenAndReported) {
     expectMessages({{kReadDone, Icon::Information}});
 }
 
+// A failed exchange under a SEL_REP text: whether the panel error is shown and the panel
+// released.
+struct FailureCase {
+    const char* rep;
+    bool warned, released;
+};
+
 TEST_F(Lum, FailedReadFollowsTheResponseControl) {
-    struct Case {
-        const char* rep;
-        bool warned, released;
-    };
-    for (const Case c :
-         {Case{"OUI", true, false}, Case{"NON", false, true}, Case{"oui", false, true}}) {
+    for (const FailureCase c : {FailureCase{"OUI", true, false}, FailureCase{"NON", false, true},
+                                FailureCase{"oui", false, true}}) {
         SCOPED_TRACE(c.rep);
         h.lastPort->faults = {};
         store(60, 0x08);
@@ -283,20 +286,13 @@ TEST_F(Lum, FailedReadFollowsTheResponseControl) {
         EXPECT_EQ(selected(), -1);
         EXPECT_EQ(period()->value(), 1);
         EXPECT_EQ(threshold()->value(), 1);
-        if (c.warned)
-            expectMessages({{kPanelError, Icon::Warning}});
-        else
-            EXPECT_TRUE(h.messages.shown.empty());
+        expectPanelErrorIf(c.warned);
     }
 }
 
 TEST_F(Lum, ProgrammingStopsAfterAFailedReadAndLeavesThePanelUntouched) {
-    struct Case {
-        const char* rep;
-        bool warned, released;
-    };
-    for (const Case c :
-         {Case{"OUI", true, false}, Case{"NON", false, true}, Case{"oui", true, true}}) {
+    for (const FailureCase c : {FailureCase{"OUI", true, false}, FailureCase{"NON", false, true},
+                                FailureCase{"oui", true, true}}) {
         SCOPED_TRACE(c.rep);
         setResponseControl(c.rep);
         forget();
@@ -316,10 +312,7 @@ TEST_F(Lum, ProgrammingStopsAfterAFailedReadAndLeavesThePanelUntouched) {
         for (std::size_t k = heard; k < h.panel->frames.size(); ++k)
             EXPECT_NE(h.panel->frames[k].command, "WWW");
         expectAllFailed(lum.grid());
-        if (c.warned)
-            expectMessages({{kPanelError, Icon::Warning}});
-        else
-            EXPECT_TRUE(h.messages.shown.empty());
+        expectPanelErrorIf(c.warned);
     }
 }
 
@@ -345,9 +338,9 @@ TEST_F(Lum, WriteConfirmedOnlyByExactlyEightHundred) {
     // The closing frames go out all the same.
     const Frames s = sent();
     ASSERT_GE(s.size(), 3u);
-    EXPECT_EQ(s[s.size() - 3], frame(Prefix::P_31, "OOO"));
-    EXPECT_EQ(s[s.size() - 2], frame(Prefix::P_31, "LLL"));
-    EXPECT_EQ(s[s.size() - 1], frame(Prefix::P_31, "RRR", 5));
+    EXPECT_EQ(Frames(s.end() - 3, s.end()),
+              (Frames{frame(Prefix::P_31, "OOO"), frame(Prefix::P_31, "LLL"),
+                      frame(Prefix::P_31, "RRR", 5)}));
 
     // With "NON" the same failure is not reported.
     setResponseControl("NON");

@@ -184,10 +184,7 @@ TEST_F(Sw, FailedReadLeavesEverySwitchOffAndFollowsTheResponseControl) {
         EXPECT_EQ(bank(true), "00000000");
         EXPECT_EQ(bank(false), "00000000");
         EXPECT_EQ(model(), "   --   ");
-        if (oui)
-            expectMessages({{kPanelError, Icon::Warning}});
-        else
-            EXPECT_TRUE(h.messages.shown.empty());
+        expectPanelErrorIf(oui);
     }
 }
 
