@@ -4,46 +4,11 @@
 #include "tests/detect/bench.h"
 
 namespace veq {
-
-void PrintTo(const DetectionRow& r, std::ostream* os) {
-    for (const DetectionCell* c : {&r.port, &r.state, &r.panel})
-        *os << '"' << c->caption.toStdString() << '"' << (c->green ? " green " : " white ");
-}
-
 namespace {
 
 using test::BenchLink;
 using test::BenchPort;
-
-// What a row must read once the scan has passed its port.
-enum class Outcome { Absent, Free, Panel };
-
-void expectRow(const PortDetection& d, int k, Outcome o) {
-    SCOPED_TRACE(testing::Message() << "COM" << k);
-    const DetectionRow& r = d.row(k);
-    EXPECT_EQ(r.port.caption, QStringLiteral("COM %1:").arg(k));
-    switch (o) {
-        case Outcome::Absent:
-            EXPECT_EQ(r, (DetectionRow{{r.port.caption, false}, {"Absent.", false}, {".", false}}));
-            break;
-        case Outcome::Free:
-            EXPECT_EQ(r, (DetectionRow{{r.port.caption, false}, {"Libre.", true}, {".", false}}));
-            break;
-        case Outcome::Panel:
-            EXPECT_EQ(
-                r, (DetectionRow{{r.port.caption, true}, {"Libre.", true}, {" VEQ_CAD.", true}}));
-            break;
-    }
-}
-
-// Every row at once, COM1 first: 'A' absent, 'F' free, 'P' panel, '-' not checked.
-void expectRows(const PortDetection& d, const char (&rows)[15]) {
-    for (int k = 1; k <= 14; ++k) {
-        const char o = rows[k - 1];
-        if (o != '-')
-            expectRow(d, k, o == 'A' ? Outcome::Absent : o == 'F' ? Outcome::Free : Outcome::Panel);
-    }
-}
+using test::expectRows;
 
 class Detection : public testing::Test {
   protected:
@@ -107,7 +72,7 @@ TEST_F(Detection, StartsByClosingThePortTwiceAndEndsWithFlagFalseEvenWhenNothing
     ASSERT_GE(port.events.size(), 3u);
     EXPECT_EQ(std::string({port.events[0].what, port.events[1].what, port.events[2].what}), "cco");
     EXPECT_EQ(link.flag, "False");
-    expectRow(detection, 9, Outcome::Panel);
+    expectRows(detection, "--------P-----");
     // COM14 is absent: nothing is left open.
     EXPECT_FALSE(port.isOpen());
 }
