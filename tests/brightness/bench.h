@@ -66,6 +66,10 @@ class Bench : public ::testing::Test {
         ASSERT_EQ(cfg.responseControl(), text);
     }
 
+    void store(int address, int value) {
+        h.panel->memory[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
+    }
+    int stored(int address) const { return h.panel->memory[static_cast<std::size_t>(address)]; }
     Frames sent() const {
         Frames out;
         for (const auto& w : h.lastPort->writes) out.push_back(w.bytes);

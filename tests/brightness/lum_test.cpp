@@ -32,10 +32,6 @@ class Lum : public Bench {
     }
     void read() { click(lum, "but_LIT_LUM"); }
     void program() { click(lum, "but_ECRIT_LUM"); }
-    void store(int address, int value) {
-        h.panel->memory[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
-    }
-    int stored(int address) const { return h.panel->memory[static_cast<std::size_t>(address)]; }
 
     LumWindow lum{h.context};
 };
@@ -151,6 +147,10 @@ TEST_F(Lum, ReadDecodesModeBitsSensorLastAndThePeriod) {
 
 TEST_F(Lum, ProgrammingReadsWritesTheWholeMemoryAndEncodesTheControls) {
     std::array<std::uint8_t, 128> before = h.panel->memory;
+    // The panel's bytes with the three cells of the controls set below.
+    const auto after = [&](int a) {
+        return a == 60 ? 0x10 : a == 61 ? 0x0B : a == 62 ? 0x0A : before[std::size_t(a)];
+    };
     option(4)->click();  // 50%
     period()->setValue(6);
     threshold()->setValue(10);
@@ -162,10 +162,7 @@ TEST_F(Lum, ProgrammingReadsWritesTheWholeMemoryAndEncodesTheControls) {
     burst(want, "SSS", 5);
     for (int page = 0; page < 128; page += 16) {
         add(want, {"SSS", "ZA0", byteCommand(page)});
-        for (int a = page; a < page + 16; ++a) {
-            const int b = a == 60 ? 0x10 : a == 61 ? 0x0B : a == 62 ? 0x0A : before[std::size_t(a)];
-            add(want, {byteCommand(b)});
-        }
+        for (int a = page; a < page + 16; ++a) add(want, {byteCommand(after(a))});
         add(want, {"WWW"});
     }
     add(want, {"OOO", "LLL"});
@@ -184,8 +181,7 @@ TEST_F(Lum, ProgrammingReadsWritesTheWholeMemoryAndEncodesTheControls) {
     EXPECT_EQ(lum.grid().text(61), "B");
     EXPECT_EQ(lum.grid().text(62), "A");
     for (int a = 0; a < 128; ++a) {
-        const int b = a == 60 ? 0x10 : a == 61 ? 0x0B : a == 62 ? 0x0A : before[std::size_t(a)];
-        EXPECT_EQ(stored(a), b) << a;
+        EXPECT_EQ(stored(a), after(a)) << a;
         EXPECT_EQ(lum.grid().colour(a), colour::kGreen) << a;
     }
     expectMessages({{kProgrammingDone, Icon::Information}});

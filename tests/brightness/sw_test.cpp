@@ -51,9 +51,6 @@ class Sw : public Bench {
         return out;
     }
     void read() { click(sw, "LIT_SW"); }
-    void store(int address, int value) {
-        h.panel->memory[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
-    }
 
     SwWindow sw{h.context};
 };
