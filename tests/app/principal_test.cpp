@@ -92,10 +92,8 @@ TEST_F(PrincipalTest, StartShowsLinkSettingsWithInitialSelectionsAndPortClosed) 
 TEST_F(PrincipalTest, ValidationOpensThePortAndShowsTheParameterWindow) {
     principal.MDIForm_Load();
     validate();
-    ASSERT_EQ(h.messages.shown.size(), 1u);
-    EXPECT_EQ(h.messages.shown[0].text, "Ouverture du port COM3: effectuée avec succès.");
-    EXPECT_EQ(h.messages.shown[0].icon, Icon::Information);
-    EXPECT_EQ(h.messages.shown[0].title, kAppTitle);
+    test::expectShown(h.messages,
+                      {{"Ouverture du port COM3: effectuée avec succès.", Icon::Information}});
     EXPECT_EQ(config().portFlag(), "True");
     EXPECT_TRUE(h.port().isOpen());
     EXPECT_EQ(h.port().commPort(), 3);
@@ -138,9 +136,7 @@ TEST_F(PrincipalTest, FailedOpeningWarnsAndEveryOperationIsRefused) {
     principal.MDIForm_Load();
     select("COM7:");
     validate();
-    ASSERT_EQ(h.messages.shown.size(), 1u);
-    EXPECT_EQ(h.messages.shown[0].text, "L'ouverture du port COM7 à échouée !");
-    EXPECT_EQ(h.messages.shown[0].icon, Icon::Critical);
+    test::expectShown(h.messages, {{"L'ouverture du port COM7 à échouée !", Icon::Critical}});
     EXPECT_EQ(config().portFlag(), "False");
     EXPECT_FALSE(h.port().isOpen());
     EXPECT_FALSE(frame(&config())->isMinimized());
@@ -165,12 +161,10 @@ TEST_F(PrincipalTest, GuardWarnsBeforeValidation) {
     for (const char* button : {"but_lit_para", "but_ecrit_para"}) {
         h.messages.shown.clear();
         params.findChild<QPushButton*>(button)->click();
-        ASSERT_EQ(h.messages.shown.size(), 1u) << button;
-        EXPECT_EQ(h.messages.shown[0].text,
-                  "Pas de port COM ouvert. Veuillez valider la Configuration dans le menu "
-                  "Configuration.");
-        EXPECT_EQ(h.messages.shown[0].icon, Icon::Warning);
-        EXPECT_EQ(h.messages.shown[0].title, kAppTitle);
+        SCOPED_TRACE(button);
+        test::expectShown(h.messages, {{"Pas de port COM ouvert. Veuillez valider la "
+                                        "Configuration dans le menu Configuration.",
+                                        Icon::Warning}});
     }
     EXPECT_TRUE(h.port().writes.empty());
     // The menu shows the same window again.

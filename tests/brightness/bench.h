@@ -37,6 +37,13 @@ inline void wholeRead(Frames& out, bool endsWithRRR) {
     if (endsWithRRR) add(out, {"RRR"});
 }
 
+inline const QString kReadDone = QStringLiteral("Lecture effectuée avec succés.");
+inline const QString kProgrammingDone = QStringLiteral("Programmation effectuée avec succés.");
+inline const QString kPanelError = QStringLiteral(
+    "Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur l'afficheur.");
+inline const QString kNoPort = QStringLiteral(
+    "Pas de port COM ouvert. Veuillez valider la Configuration dans le menu Configuration.");
+
 // A link settings window of our own whose port is validated on COM3, where the simulated panel
 // sits; the panel's memory holds a pattern unlike anything the windows write.
 class Bench : public ::testing::Test {
@@ -59,6 +66,10 @@ class Bench : public ::testing::Test {
         ASSERT_EQ(cfg.responseControl(), text);
     }
 
+    void store(int address, int value) {
+        h.panel->memory[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
+    }
+    int stored(int address) const { return h.panel->memory[static_cast<std::size_t>(address)]; }
     Frames sent() const {
         Frames out;
         for (const auto& w : h.lastPort->writes) out.push_back(w.bytes);
@@ -81,14 +92,14 @@ class Bench : public ::testing::Test {
     }
 
     void expectMessages(std::initializer_list<std::pair<QString, Icon>> expected) const {
-        ASSERT_EQ(h.messages.shown.size(), expected.size());
-        std::size_t k = 0;
-        for (const auto& [text, icon] : expected) {
-            EXPECT_EQ(h.messages.shown[k].text, text) << k;
-            EXPECT_EQ(h.messages.shown[k].icon, icon) << k;
-            EXPECT_EQ(h.messages.shown[k].title, kAppTitle) << k;
-            ++k;
-        }
+        expectShown(h.messages, expected);
+    }
+    // After a failed exchange: the panel error when `warned`, else no box at all.
+    void expectPanelErrorIf(bool warned) const {
+        if (warned)
+            expectMessages({{kPanelError, Icon::Warning}});
+        else
+            EXPECT_TRUE(h.messages.shown.empty());
     }
     void expectAllFailed(const MemoryGrid& grid) const {
         for (int i = 0; i < 128; ++i)
@@ -106,12 +117,5 @@ class Bench : public ::testing::Test {
     Harness h;
     ConfigurationWindow cfg{h.context};
 };
-
-inline const QString kReadDone = QStringLiteral("Lecture effectuée avec succés.");
-inline const QString kProgrammingDone = QStringLiteral("Programmation effectuée avec succés.");
-inline const QString kPanelError = QStringLiteral(
-    "Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur l'afficheur.");
-inline const QString kNoPort = QStringLiteral(
-    "Pas de port COM ouvert. Veuillez valider la Configuration dans le menu Configuration.");
 
 }  // namespace veq::test

@@ -32,10 +32,6 @@ class Lum : public Bench {
     }
     void read() { click(lum, "but_LIT_LUM"); }
     void program() { click(lum, "but_ECRIT_LUM"); }
-    void store(int address, int value) {
-        h.panel->memory[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
-    }
-    int stored(int address) const { return h.panel->memory[static_cast<std::size_t>(address)]; }
 
     LumWindow lum{h.context};
 };
@@ -151,6 +147,10 @@ TEST_F(Lum, ReadDecodesModeBitsSensorLastAndThePeriod) {
 
 TEST_F(Lum, ProgrammingReadsWritesTheWholeMemoryAndEncodesTheControls) {
     std::array<std::uint8_t, 128> before = h.panel->memory;
+    // The panel's bytes with the three cells of the controls set below.
+    const auto after = [&](int a) {
+        return a == 60 ? 0x10 : a == 61 ? 0x0B : a == 62 ? 0x0A : before[std::size_t(a)];
+    };
     option(4)->click();  // 50%
     period()->setValue(6);
     threshold()->setValue(10);
@@ -162,10 +162,7 @@ TEST_F(Lum, ProgrammingReadsWritesTheWholeMemoryAndEncodesTheControls) {
     burst(want, "SSS", 5);
     for (int page = 0; page < 128; page += 16) {
         add(want, {"SSS", "ZA0", byteCommand(page)});
-        for (int a = page; a < page + 16; ++a) {
-            const int b = a == 60 ? 0x10 : a == 61 ? 0x0B : a == 62 ? 0x0A : before[std::size_t(a)];
-            add(want, {byteCommand(b)});
-        }
+        for (int a = page; a < page + 16; ++a) add(want, {byteCommand(after(a))});
         add(want, {"WWW"});
     }
     add(want, {"OOO", "LLL"});
@@ -184,8 +181,7 @@ TEST_F(Lum, ProgrammingReadsWritesTheWholeMemoryAndEncodesTheControls) {
     EXPECT_EQ(lum.grid().text(61), "B");
     EXPECT_EQ(lum.grid().text(62), "A");
     for (int a = 0; a < 128; ++a) {
-        const int b = a == 60 ? 0x10 : a == 61 ? 0x0B : a == 62 ? 0x0A : before[std::size_t(a)];
-        EXPECT_EQ(stored(a), b) << a;
+        EXPECT_EQ(stored(a), after(a)) << a;
         EXPECT_EQ(lum.grid().colour(a), colour::kGreen) << a;
     }
     expectMessages({{kProgrammingDone, Icon::Information}});
@@ -256,13 +252,16 @@ TEST_F(Lum, ThresholdAboveFifteenIsShownAtFifteenAndReported) {
     expectMessages({{kReadDone, Icon::Information}});
 }
 
+// A failed exchange under a SEL_REP text: whether the panel error is shown and the panel
+// released.
+struct FailureCase {
+    const char* rep;
+    bool warned, released;
+};
+
 TEST_F(Lum, FailedReadFollowsTheResponseControl) {
-    struct Case {
-        const char* rep;
-        bool warned, released;
-    };
-    for (const Case c :
-         {Case{"OUI", true, false}, Case{"NON", false, true}, Case{"oui", false, true}}) {
+    for (const FailureCase c : {FailureCase{"OUI", true, false}, FailureCase{"NON", false, true},
+                                FailureCase{"oui", false, true}}) {
         SCOPED_TRACE(c.rep);
         h.lastPort->faults = {};
         store(60, 0x08);
@@ -283,20 +282,13 @@ TEST_F(Lum, FailedReadFollowsTheResponseControl) {
         EXPECT_EQ(selected(), -1);
         EXPECT_EQ(period()->value(), 1);
         EXPECT_EQ(threshold()->value(), 1);
-        if (c.warned)
-            expectMessages({{kPanelError, Icon::Warning}});
-        else
-            EXPECT_TRUE(h.messages.shown.empty());
+        expectPanelErrorIf(c.warned);
     }
 }
 
 TEST_F(Lum, ProgrammingStopsAfterAFailedReadAndLeavesThePanelUntouched) {
-    struct Case {
-        const char* rep;
-        bool warned, released;
-    };
-    for (const Case c :
-         {Case{"OUI", true, false}, Case{"NON", false, true}, Case{"oui", true, true}}) {
+    for (const FailureCase c : {FailureCase{"OUI", true, false}, FailureCase{"NON", false, true},
+                                FailureCase{"oui", true, true}}) {
         SCOPED_TRACE(c.rep);
         setResponseControl(c.rep);
         forget();
@@ -316,10 +308,7 @@ TEST_F(Lum, ProgrammingStopsAfterAFailedReadAndLeavesThePanelUntouched) {
         for (std::size_t k = heard; k < h.panel->frames.size(); ++k)
             EXPECT_NE(h.panel->frames[k].command, "WWW");
         expectAllFailed(lum.grid());
-        if (c.warned)
-            expectMessages({{kPanelError, Icon::Warning}});
-        else
-            EXPECT_TRUE(h.messages.shown.empty());
+        expectPanelErrorIf(c.warned);
     }
 }
 
@@ -345,9 +334,9 @@ TEST_F(Lum, WriteConfirmedOnlyByExactlyEightHundred) {
     // The closing frames go out all the same.
     const Frames s = sent();
     ASSERT_GE(s.size(), 3u);
-    EXPECT_EQ(s[s.size() - 3], frame(Prefix::P_31, "OOO"));
-    EXPECT_EQ(s[s.size() - 2], frame(Prefix::P_31, "LLL"));
-    EXPECT_EQ(s[s.size() - 1], frame(Prefix::P_31, "RRR", 5));
+    EXPECT_EQ(Frames(s.end() - 3, s.end()),
+              (Frames{frame(Prefix::P_31, "OOO"), frame(Prefix::P_31, "LLL"),
+                      frame(Prefix::P_31, "RRR", 5)}));
 
     // With "NON" the same failure is not reported.
     setResponseControl("NON");

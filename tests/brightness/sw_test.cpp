@@ -51,9 +51,6 @@ class Sw : public Bench {
         return out;
     }
     void read() { click(sw, "LIT_SW"); }
-    void store(int address, int value) {
-        h.panel->memory[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
-    }
 
     SwWindow sw{h.context};
 };
@@ -184,10 +181,7 @@ TEST_F(Sw, FailedReadLeavesEverySwitchOffAndFollowsTheResponseControl) {
         EXPECT_EQ(bank(true), "00000000");
         EXPECT_EQ(bank(false), "00000000");
         EXPECT_EQ(model(), "   --   ");
-        if (oui)
-            expectMessages({{kPanelError, Icon::Warning}});
-        else
-            EXPECT_TRUE(h.messages.shown.empty());
+        expectPanelErrorIf(oui);
     }
 }
 

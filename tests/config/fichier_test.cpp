@@ -20,6 +20,8 @@ namespace {
 
 const QDateTime kMoment(QDate(2024, 3, 5), QTime(14, 7, 9));
 const QLocale kFrench(QLocale::French, QLocale::France);
+// The selections of a new link settings window.
+const std::vector<int> kInitial = {2, 0, 2, 0, 0, 0, 0, 1};
 
 QByteArray contents(const QString& path) {
     QFile f(path);
@@ -78,6 +80,15 @@ class FichierTest : public testing::Test {
     std::unique_ptr<ConfigurationWindow> cfg;
     Fichier fichier{h.context};
     QTemporaryDir dir;
+    // A second FICHIER whose retry boxes go to `fixing`.
+    FixingMessages fixing;
+    WindowContext fixingContext{h.clock,
+                                fixing,
+                                h.files,
+                                h.documents,
+                                h.context.makePort,
+                                [this]() -> ConfigurationWindow& { return *cfg; }};
+    Fichier retrying{fixingContext};
 };
 
 TEST_F(FichierTest, SaveAsksTheSaveDialogAndWritesTheExactBytes) {
@@ -132,13 +143,14 @@ TEST_F(FichierTest, RoundTripsOfTheLastTwoPorts) {
 
         EXPECT_EQ(allSelected(), c);
         // The loaded settings were validated: COM11 holds a panel, COM12 nothing.
-        ASSERT_EQ(h.messages.shown.size(), 1u);
         if (c[0] == 10) {
-            EXPECT_EQ(h.messages.shown[0].text, "Ouverture du port COM11: effectuée avec succès.");
+            test::expectShown(h.messages, {{"Ouverture du port COM11: effectuée avec succès.",
+                                            Icon::Information}});
             EXPECT_EQ(cfg->portFlag(), "True");
             EXPECT_EQ(h.port().commPort(), 11);
         } else {
-            EXPECT_EQ(h.messages.shown[0].text, "L'ouverture du port COM12 à échouée !");
+            test::expectShown(h.messages,
+                              {{"L'ouverture du port COM12 à échouée !", Icon::Critical}});
             EXPECT_EQ(cfg->portFlag(), "False");
         }
     }
@@ -186,12 +198,6 @@ TEST_F(FichierTest, AnInvalidLineTwoStopsAfterLineOne) {
     EXPECT_EQ(cfg->portFlag(), "False");
 }
 
-TEST_F(FichierTest, ANameWithoutExtensionIsUsedAsTyped) {
-    save(path("maconfig"));
-    EXPECT_TRUE(QFile::exists(path("maconfig")));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
-}
-
 TEST_F(FichierTest, CancelledOrEmptyNamesEndSilently) {
     writeFile(path("keep.zuk"), "old");
     cfg->hide();
@@ -207,13 +213,14 @@ TEST_F(FichierTest, CancelledOrEmptyNamesEndSilently) {
     EXPECT_TRUE(cfg->isHidden());
 }
 
-TEST_F(FichierTest, SavingWhileMinimisedRestoresTheLinkSettingsFirst) {
+TEST_F(FichierTest, SavingWhileMinimisedRestoresTheLinkSettingsAndKeepsTheNameAsTyped) {
     cfg->show();
     showMinimisedState(cfg.get());
     ASSERT_TRUE(cfg->isMinimized());
-    save(path("a.zuk"));
+    save(path("maconfig"));  // no extension added
     EXPECT_FALSE(cfg->isMinimized());
     EXPECT_TRUE(cfg->isVisible());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"maconfig"});
 }
 
 TEST_F(FichierTest, SaveReplacesAGoodFileOnlyWithACompleteOne) {
@@ -229,10 +236,9 @@ TEST_F(FichierTest, SaveReplacesAGoodFileOnlyWithACompleteOne) {
         SCOPED_TRACE(name);
         h.messages.shown.clear();
         save(path(QString::fromLatin1(name)));
-        ASSERT_EQ(h.messages.shown.size(), 1u);
-        EXPECT_EQ(h.messages.shown[0].text, "Erreur lors de la création de " +
-                                                path(QString::fromLatin1(name)) +
-                                                ". Essayer à nouveau");
+        test::expectShown(h.messages, {{"Erreur lors de la création de " +
+                                            path(QString::fromLatin1(name)) + ". Essayer à nouveau",
+                                        Icon::None}});
     }
     EXPECT_TRUE(QFileInfo(path("folder.zuk")).isDir());
     struct stat st {};
@@ -241,61 +247,47 @@ TEST_F(FichierTest, SaveReplacesAGoodFileOnlyWithACompleteOne) {
 }
 
 TEST_F(FichierTest, FailedSaveOffersRetryOrCancel) {
-    FixingMessages messages;
-    WindowContext ctx{h.clock,     messages,           h.files,
-                      h.documents, h.context.makePort, h.context.configuration};
-    Fichier f(ctx);
     const QString target = path("missing/folder/c.zuk");
 
     // Cancelled: one box, no file.
     h.files.answers.push_back(target);
-    f.ENREGISTRER_CONFIGURATION();
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              "Erreur lors de la création de " + target + ". Essayer à nouveau");
-    EXPECT_EQ(messages.shown[0].title, "VEQ_Cadence");
-    EXPECT_EQ(messages.shown[0].icon, Icon::None);
+    retrying.ENREGISTRER_CONFIGURATION();
+    test::expectShown(
+        fixing, {{"Erreur lors de la création de " + target + ". Essayer à nouveau", Icon::None}});
+    EXPECT_EQ(kAppTitle, "VEQ_Cadence");  // the title every box above was checked against
     EXPECT_FALSE(QFile::exists(target));
 
     // The operator creates the folder and tries again: the same name is written, with no new
     // dialog.
-    messages.shown.clear();
-    messages.retryAnswers = {true};
-    messages.fix = [this] { QDir(dir.path()).mkpath("missing/folder"); };
+    fixing.shown.clear();
+    fixing.retryAnswers = {true};
+    fixing.fix = [this] { QDir(dir.path()).mkpath("missing/folder"); };
     h.files.answers.push_back(target);
-    f.ENREGISTRER_CONFIGURATION();
-    EXPECT_EQ(messages.shown.size(), 1u);
+    retrying.ENREGISTRER_CONFIGURATION();
+    EXPECT_EQ(fixing.shown.size(), 1u);
     EXPECT_EQ(h.files.asked.size(), 2u);
     EXPECT_TRUE(contents(target).startsWith("2\r\n0\r\n2\r\n"));
 }
 
 TEST_F(FichierTest, FailedOpenOffersRetryOrCancel) {
-    FixingMessages messages;
-    WindowContext ctx{h.clock,     messages,           h.files,
-                      h.documents, h.context.makePort, h.context.configuration};
-    Fichier f(ctx);
     const QString target = path("later.zuk");
+    const std::pair<QString, Icon> error = {"Erreur d'ouverture de " + target, Icon::None};
 
-    messages.retryAnswers = {true, true, false};
+    fixing.retryAnswers = {true, true, false};
     h.files.answers.push_back(target);
-    f.OUVRIR_CONFIGURATION();
-    ASSERT_EQ(messages.shown.size(), 3u);
-    for (const auto& s : messages.shown) {
-        EXPECT_EQ(s.text, "Erreur d'ouverture de " + target);
-        EXPECT_EQ(s.icon, Icon::None);
-    }
+    retrying.OUVRIR_CONFIGURATION();
+    test::expectShown(fixing, {error, error, error});
     EXPECT_EQ(cfg->portFlag(), "False");
 
-    messages.shown.clear();
-    messages.retryAnswers = {true};
-    messages.fix = [&] { writeFile(target, "4\r\n0\r\n2\r\n0\r\n0\r\n0\r\n0\r\n1\r\n"); };
+    fixing.shown.clear();
+    fixing.retryAnswers = {true};
+    fixing.fix = [&] { writeFile(target, "4\r\n0\r\n2\r\n0\r\n0\r\n0\r\n0\r\n1\r\n"); };
     h.files.answers.push_back(target);
-    f.OUVRIR_CONFIGURATION();
+    retrying.OUVRIR_CONFIGURATION();
     // One error, then the file was read, applied and validated by the link settings window.
-    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(fixing.shown.size(), 1u);
     EXPECT_EQ(selected(0), 4);
-    ASSERT_EQ(h.messages.shown.size(), 1u);
-    EXPECT_EQ(h.messages.shown[0].text, "L'ouverture du port COM5 à échouée !");
+    test::expectShown(h.messages, {{"L'ouverture du port COM5 à échouée !", Icon::Critical}});
 }
 
 TEST_F(FichierTest, HostileFilesNeitherHangNorApplyGarbage) {
@@ -317,7 +309,7 @@ TEST_F(FichierTest, HostileFilesNeitherHangNorApplyGarbage) {
         newConfiguration();
         h.messages.shown.clear();
         open(path(QString::fromLatin1(name)));
-        EXPECT_EQ(allSelected(), (std::vector<int>{2, 0, 2, 0, 0, 0, 0, 1}));
+        EXPECT_EQ(allSelected(), kInitial);
         EXPECT_TRUE(h.messages.shown.empty());
     }
 
@@ -330,10 +322,9 @@ TEST_F(FichierTest, HostileFilesNeitherHangNorApplyGarbage) {
         newConfiguration();
         h.messages.shown.clear();
         open(name);
-        ASSERT_EQ(h.messages.shown.size(), 1u);
-        EXPECT_EQ(h.messages.shown[0].text, "Erreur d'ouverture de " + name);
+        test::expectShown(h.messages, {{"Erreur d'ouverture de " + name, Icon::None}});
         EXPECT_TRUE(fichier.readText().isEmpty());
-        EXPECT_EQ(allSelected(), (std::vector<int>{2, 0, 2, 0, 0, 0, 0, 1}));
+        EXPECT_EQ(allSelected(), kInitial);
     }
 }
 

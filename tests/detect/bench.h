@@ -1,16 +1,42 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <memory>
 #include <set>
 #include <stdexcept>
 #include <vector>
 
+#include "link/detection.h"
 #include "link/frame.h"
 #include "link/linksettings.h"
 #include "panelsim/model/simport.h"
 
+namespace veq {
+
+inline void PrintTo(const DetectionRow& r, std::ostream* os) {
+    for (const DetectionCell* c : {&r.port, &r.state, &r.panel})
+        *os << '"' << c->caption.toStdString() << '"' << (c->green ? " green " : " white ");
+}
+
+}  // namespace veq
+
 namespace veq::test {
+
+// The rows once the scan has passed their ports, COM1 first: 'A' absent, 'F' free, 'P' panel,
+// '-' not checked.
+inline void expectRows(const PortDetection& d, const char (&rows)[15]) {
+    for (int k = 1; k <= 14; ++k) {
+        const char o = rows[k - 1];
+        if (o == '-') continue;
+        SCOPED_TRACE(testing::Message() << "COM" << k);
+        const bool free = o != 'A', panel = o == 'P';
+        EXPECT_EQ(d.row(k), (DetectionRow{{QStringLiteral("COM %1:").arg(k), panel},
+                                          {free ? "Libre." : "Absent.", free},
+                                          {panel ? " VEQ_CAD." : ".", panel}}));
+    }
+}
 
 // A device that answers every write with the same characters (nothing: a mute device).
 class Answering : public sim::Device {

@@ -206,16 +206,8 @@ TEST_F(Transfer, WrittenBytesReadBackTheSame) {
 }
 
 TEST_F(Transfer, CellsThatAreNotAByteStopTheWriteBeforeItsFirstFrame) {
-    const QStringList bad = {"Er",
-                             "?",
-                             "G1",
-                             "5Z",
-                             "123",
-                             QString(3000, QChar('A')),
-                             "-1",
-                             QString(QChar(0)),
-                             QStringLiteral("１"),
-                             "0x"};
+    QStringList bad = {"Er", "?", "G1", "5Z", "123"};
+    bad << QString(3000, QChar('A')) << "-1" << QString(QChar(0)) << QStringLiteral("１") << "0x";
     for (const auto* profile : {&kRateTransfer, &kBrightnessTransfer}) {
         for (int a = 0; a < 128; ++a) grid.set(a, "3C", kGreen);
         for (int k = 0; k < bad.size(); ++k) grid.setText(100 + 2 * k, bad[k]);

@@ -285,12 +285,8 @@ TEST_F(ParamsWindow, EveryPanelButtonNeedsAnOpenPort) {
     w.grid().setText(96, "77");
     for (const char* b : {"but_lit_para", "but_ecrit_para", "but_RD", "but_WR"}) click(b);
     EXPECT_EQ(writes(), before);
-    ASSERT_EQ(h.messages.shown.size(), 4u);
-    for (const auto& m : h.messages.shown) {
-        EXPECT_EQ(m.text, kNoPortMessage);
-        EXPECT_EQ(m.icon, Icon::Warning);
-        EXPECT_EQ(m.title, kAppTitle);
-    }
+    const std::pair<QString, Icon> guard = {kNoPortMessage, Icon::Warning};
+    expectShown(h.messages, {guard, guard, guard, guard});
     EXPECT_EQ(cell(96)->text(), "77");
     EXPECT_EQ(colourOf("COULE(0)"), kRed);  // the read's resets come after the guard
 }

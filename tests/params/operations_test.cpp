@@ -54,9 +54,7 @@ TEST_F(ParamsWindow, ReadingAProgrammedMemoryFillsEveryControl) {
     EXPECT_EQ(colourNumber(background(cell(110))), kGreen);
     EXPECT_EQ(cell(0)->text(), " ");
 
-    ASSERT_EQ(h.messages.shown.size(), 1u);
-    EXPECT_EQ(h.messages.shown[0].text, kReadOk);
-    EXPECT_EQ(h.messages.shown[0].icon, Icon::Information);
+    expectShown(h.messages, {{kReadOk, Icon::Information}});
 }
 
 TEST_F(ParamsWindow, ReadingAnOtherTimeBaseKeepsUnknownAveragingAndClearsUnsetFlags) {
@@ -126,10 +124,7 @@ TEST_F(ParamsWindow, ABlankMemoryGivesItsWarningAndTheBrightnessOption) {
     EXPECT_TRUE(option("Option2(0)")->isChecked());  // not decoded
     for (const char* off : {"NB_DIGIT(3)", "DECI_ENT(1)", "SUPRESS(1)"})
         EXPECT_FALSE(option(QLatin1String(off))->isChecked()) << off;
-    ASSERT_EQ(h.messages.shown.size(), 2u);
-    EXPECT_EQ(h.messages.shown[0].text, kBlank);
-    EXPECT_EQ(h.messages.shown[0].icon, Icon::Warning);
-    EXPECT_EQ(h.messages.shown[1].text, kReadOk);
+    expectShown(h.messages, {{kBlank, Icon::Warning}, {kReadOk, Icon::Information}});
 
     // One signature character is enough for a programmed memory.
     h.panel->memory[107] = 0x55;
@@ -143,10 +138,7 @@ TEST_F(ParamsWindow, ABlankMemoryGivesItsWarningAndTheBrightnessOption) {
 TEST_F(ParamsWindow, AFailedReadWarnsBlankThenErrorUnlessResponsesAreOff) {
     h.port().faults.mute = true;
     click("but_lit_para");
-    ASSERT_EQ(h.messages.shown.size(), 2u);
-    EXPECT_EQ(h.messages.shown[0].text, kBlank);
-    EXPECT_EQ(h.messages.shown[1].text, kError);
-    EXPECT_EQ(h.messages.shown[1].icon, Icon::Warning);
+    expectShown(h.messages, {{kBlank, Icon::Warning}, {kError, Icon::Warning}});
     EXPECT_EQ(cell(127)->text(), "Er");
     EXPECT_EQ(colourNumber(background(cell(0))), kRed);
 
@@ -157,27 +149,23 @@ TEST_F(ParamsWindow, AFailedReadWarnsBlankThenErrorUnlessResponsesAreOff) {
 }
 
 TEST_F(ParamsWindow, RangeCheckRefusesSlidersTooCloseAndSendsNothing) {
-    setSliders({1, 3, 4, 7, 9});
     const std::size_t before = writes();
     const QString grid96 = cell(96)->text();
-    click("but_ecrit_para");
-    EXPECT_EQ(messages(),
-              std::vector<QString>{"Le curseur entre la plage 2 et 3 doit être >=à0,5 !"});
-    EXPECT_EQ(h.messages.shown[0].icon, Icon::Warning);
-    EXPECT_EQ(writes(), before);
-    EXPECT_EQ(cell(96)->text(), grid96);
-
-    h.messages.shown.clear();
-    setSliders({1, 199, 200, 599, 799});
-    click("but_ecrit_para");
-    EXPECT_EQ(messages(),
-              std::vector<QString>{"Le curseur entre la plage 2 et 3 doit être >=à20,1 !"});
-
-    h.messages.shown.clear();
-    setSliders({1, 2, 400, 599, 799});
-    click("but_ecrit_para");
-    EXPECT_EQ(messages(),
-              std::vector<QString>{"Le curseur entre la plage 1 et 2 doit être >=à0,3 !"});
+    struct Case {
+        int ranges[5];
+        const char* warning;
+    };
+    for (const Case& c :
+         {Case{{1, 3, 4, 7, 9}, "entre la plage 2 et 3 doit être >=à0,5 !"},
+          Case{{1, 199, 200, 599, 799}, "entre la plage 2 et 3 doit être >=à20,1 !"},
+          Case{{1, 2, 400, 599, 799}, "entre la plage 1 et 2 doit être >=à0,3 !"}}) {
+        for (int i = 0; i < 5; ++i) setSlider(QStringLiteral("HScroll1(%1)").arg(i), c.ranges[i]);
+        h.messages.shown.clear();
+        click("but_ecrit_para");
+        expectShown(h.messages, {{"Le curseur " + QString::fromUtf8(c.warning), Icon::Warning}});
+        EXPECT_EQ(writes(), before);
+        EXPECT_EQ(cell(96)->text(), grid96);
+    }
 
     h.messages.shown.clear();
     setSliders({1, 3, 5, 7, 9});
@@ -225,9 +213,7 @@ TEST_F(ParamsWindow, ProgrammingWritesTheMapThenOOOAndRRR) {
     EXPECT_EQ(sent[n - 1].bytes, frame(Prefix::P31, "RRR"));
     EXPECT_GT(sent[n - 1].time - sent[n - 2].time, 0.5);
     EXPECT_LT(sent[n - 1].time - sent[n - 2].time, 0.52);
-    ASSERT_EQ(h.messages.shown.size(), 1u);
-    EXPECT_EQ(h.messages.shown[0].text, kWriteOk);
-    EXPECT_EQ(h.messages.shown[0].icon, Icon::Information);
+    expectShown(h.messages, {{kWriteOk, Icon::Information}});
 
     // What went out reads back into the same controls.
     setSliders({5, 5, 5, 5, 5});

@@ -111,6 +111,15 @@ class SerialOnSimulator : public ::testing::Test {
     static void map(int number, const QString& path) {
         qputenv(QStringLiteral("VEQ_COM%1").arg(number).toLatin1(), QFile::encodeName(path));
     }
+    // Starts `simulator` with `arguments`, maps COM `number` to its terminal (or to `link`)
+    // and opens `port` there.
+    static void startAndOpen(Simulator& simulator, QtSerialPort& port, const QStringList& arguments,
+                             int number = 5, const QString& link = {}) {
+        ASSERT_TRUE(simulator.start(arguments));
+        map(number, link.isEmpty() ? simulator.path() : link);
+        port.setCommPort(number);
+        ASSERT_TRUE(port.open()) << port.errorString().toStdString();
+    }
 
     QTemporaryDir dir;
     SteadyClock clock;
@@ -155,11 +164,8 @@ TEST_F(SerialOnSimulator, ExchangesFramesAndSurvivesThePortClosingAndOpening) {
 
 TEST_F(SerialOnSimulator, OpeningDropsWhatArrivedWhileThePortWasClosed) {
     Simulator simulator;
-    ASSERT_TRUE(simulator.start({}));
-    map(5, simulator.path());
     QtSerialPort port;
-    port.setCommPort(5);
-    ASSERT_TRUE(port.open());
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(simulator, port, {}));
     ASSERT_TRUE(port.write(frame(Prefix::P31, "RRR", 3)));
     port.close();
     // The answers land in the terminal meanwhile.
@@ -178,12 +184,10 @@ TEST_F(SerialOnSimulator, WriteGroupIsCommittedSavedAndTheSimulatorEndsCleanly) 
     const QString saved = dir.filePath("saved.hex");
     const QString link = dir.filePath("com5");
     Simulator simulator;
-    ASSERT_TRUE(simulator.start({"--fill", "00", "--save", saved, "--link", link}));
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), simulator.path());
-    map(5, link);
     QtSerialPort port;
-    port.setCommPort(5);
-    ASSERT_TRUE(port.open());
+    ASSERT_NO_FATAL_FAILURE(
+        startAndOpen(simulator, port, {"--fill", "00", "--save", saved, "--link", link}, 5, link));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), simulator.path());
     Exchange ex(port, clock);
     for (QByteArray c : {"SSS", "ZA0", "Y70", "Y12", "Y34", "WWW"}) ex.send(Prefix::P_31, c);
     EXPECT_FALSE(ex.replyWait(Compare::Equal, 30).timedOut);
@@ -220,11 +224,8 @@ TEST_F(SerialOnSimulator, WriteGroupIsCommittedSavedAndTheSimulatorEndsCleanly) 
 TEST_F(SerialOnSimulator, SimulatorKilledMidExchangeEndsTheExchangeAndReopeningWorks) {
     const QString link = dir.filePath("com6");
     Simulator simulator;
-    ASSERT_TRUE(simulator.start({"--pace", "--link", link}));
-    map(6, link);
     QtSerialPort port;
-    port.setCommPort(6);
-    ASSERT_TRUE(port.open());
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(simulator, port, {"--pace", "--link", link}, 6, link));
     Exchange ex(port, clock);
     sendRead(ex, 0x60, 32);
     // The paced answer is under way when the simulator dies.
@@ -271,18 +272,19 @@ TEST_F(SerialOnSimulator, PortMappedToAMissingPathFailsToOpen) {
     EXPECT_FALSE(port.write(frame(Prefix::P31, "RRR")));
     EXPECT_EQ(port.inBufferCount(), 0);
     EXPECT_TRUE(port.readAll().isEmpty());
-    // Port numbers outside 1 to 14 are refused before any device is touched.
+    // Port numbers outside 1 to 14 are refused before any device is touched, even one mapped to
+    // a live terminal.
+    Simulator simulator;
+    ASSERT_TRUE(simulator.start({}));
+    map(15, simulator.path());
     port.setCommPort(15);
     EXPECT_FALSE(port.open());
 }
 
 TEST_F(SerialOnSimulator, PacedAnswerTricklesInAtTheSpeedOfTheLine) {
     Simulator simulator;
-    ASSERT_TRUE(simulator.start({"--pace"}));
-    map(5, simulator.path());
     QtSerialPort port;
-    port.setCommPort(5);
-    ASSERT_TRUE(port.open());
+    ASSERT_NO_FATAL_FAILURE(startAndOpen(simulator, port, {"--pace"}));
     Exchange ex(port, clock);
     QElapsedTimer t;
     t.start();
@@ -312,11 +314,8 @@ TEST_F(SerialOnSimulator, FaultyAnswersKeepOrChangeTheirLengthAsAsked) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         Simulator simulator;
-        ASSERT_TRUE(simulator.start(c.arguments));
-        map(5, simulator.path());
         QtSerialPort port;
-        port.setCommPort(5);
-        ASSERT_TRUE(port.open());
+        ASSERT_NO_FATAL_FAILURE(startAndOpen(simulator, port, c.arguments));
         ASSERT_TRUE(port.write(frame(Prefix::P31, "RRR")));
         // Long enough for any answer to be in, even on a busy machine.
         QElapsedTimer t;

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <deque>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "link/platform.h"
@@ -33,6 +37,20 @@ class FakeMessages : public Messages {
     std::vector<Shown> shown;
     std::deque<bool> retryAnswers;  // answers of askRetry, in order; false when none left
 };
+
+// Checks every box shown so far: exactly these texts with these icons, in order, each titled
+// with the application's title.
+inline void expectShown(const FakeMessages& messages,
+                        std::initializer_list<std::pair<QString, Icon>> expected) {
+    ASSERT_EQ(messages.shown.size(), expected.size());
+    std::size_t k = 0;
+    for (const auto& [text, icon] : expected) {
+        EXPECT_EQ(messages.shown[k].text, text) << k;
+        EXPECT_EQ(messages.shown[k].icon, icon) << k;
+        EXPECT_EQ(messages.shown[k].title, kAppTitle) << k;
+        ++k;
+    }
+}
 
 // Answers the file dialogs from a script; records what they were asked.
 class FakeFileDialogs : public FileDialogs {
