@@ -1,0 +1,138 @@
+// The faults veq-panel-sim can be asked for, seen from the line: where they start, what they
+// delay, and what the program refuses on its command line. The window tests rely on these counts.
+
+#include <csignal>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "link/frame.h"
+#include "link/qtserialport.h"
+#include "tests/wire/bench.h"
+
+namespace veq::test {
+namespace {
+
+// Runs the simulator with `arguments` to its end; its exit code and output.
+std::pair<int, QByteArray> runToEnd(const QStringList& arguments) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(SimProcess::program(), arguments);
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        return {-1, {}};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAll()};
+}
+
+// The port of COM10 on a simulator started with `options`.
+class SimulatorOnTheLine : public ::testing::Test {
+  protected:
+    void start(const QStringList& options) {
+        ASSERT_TRUE(dir.isValid());
+        link = dir.filePath("com10");
+        ASSERT_TRUE(sim.start(QStringList{"--link", link} + options));
+        qputenv("VEQ_COM10", QFile::encodeName(link));
+        port.setCommPort(10);
+        ASSERT_TRUE(port.open()) << port.errorString().toStdString();
+    }
+    void send(const char* command) { ASSERT_TRUE(port.write(frame(Prefix::P31, command))); }
+    // Waits until `count` characters wait, or `ms` have passed; the count then.
+    int waitForCount(int count, int ms = 5000) {
+        QElapsedTimer t;
+        t.start();
+        int n = 0;
+        while ((n = port.inBufferCount()) < count && t.elapsed() < ms) {
+        }
+        return n;
+    }
+
+    Watchdog watchdog{std::chrono::seconds(60)};
+    QTemporaryDir dir;
+    QString link;
+    SimProcess sim;
+    QtSerialPort port;
+};
+
+TEST_F(SimulatorOnTheLine, MuteAfterAnswersThatManyFramesAndTheSwitchBringsTheAnswersBack) {
+    start({"--mute-after", "3"});
+    for (const char* c : {"SSS", "ZA0", "Y60", "ZA1", "X1X"}) send(c);
+    ASSERT_TRUE(sim.waitForLine("mute on"));
+    // Three acknowledgements, and nothing for the fourth and fifth frames.
+    EXPECT_EQ(waitForCount(15), 15);
+    QThread::msleep(100);
+    EXPECT_EQ(port.readAll(), acknowledgement().repeated(3));
+
+    ASSERT_TRUE(sim.switchMute("mute off"));
+    // The silent "X1X" was taken all the same: this one reads the next byte, 61 (02).
+    send("X1X");
+    EXPECT_EQ(waitForCount(6), 6);
+    EXPECT_EQ(port.readAll(), QByteArray("01\x02"
+                                         "02\x03"));
+    ASSERT_TRUE(sim.switchMute("mute on"));
+    send("RRR");
+    QThread::msleep(200);
+    EXPECT_EQ(port.inBufferCount(), 0);
+}
+
+TEST_F(SimulatorOnTheLine, DieAfterAnswersThatManyFramesThenTheDeviceIsGone) {
+    start({"--die-after", "2"});
+    send("SSS");
+    EXPECT_EQ(waitForCount(5), 5);
+    EXPECT_EQ(port.readAll(), acknowledgement());
+    // The second frame is the last: the simulator is killed right after it.
+    send("RRR");
+    ASSERT_TRUE(sim.waitForKilled());
+    // It cleaned nothing up: its link is left behind, leading nowhere.
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(link));
+    // The terminal hung up: what was not read before is gone, and so is the port.
+    EXPECT_EQ(port.inBufferCount(), 0);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.write(frame(Prefix::P31, "RRR")));
+}
+
+TEST_F(SimulatorOnTheLine, LagHoldsTheAnswerToAClosingFrameAndEverythingBehindIt) {
+    start({"--lag", "1"});
+    QElapsedTimer t;
+    t.start();
+    send("SSS");  // not a closing frame: answered at once
+    EXPECT_EQ(waitForCount(5), 5);
+    EXPECT_LT(t.elapsed(), 900);
+    port.readAll();
+
+    t.restart();
+    for (const char* c : {"ZA0", "Y60", "ZA1", "X1X", "X6X", "RRR", "SSS"}) send(c);
+    // "ZA0" to "X1X" at once (3 × 5 + 6), then nothing until the lag is over.
+    EXPECT_EQ(waitForCount(21), 21);
+    while (t.elapsed() < 800) ASSERT_EQ(port.inBufferCount(), 21);
+    // "X6X", "RRR" and the "SSS" behind them together.
+    EXPECT_EQ(waitForCount(37), 37);
+    EXPECT_GE(t.elapsed(), 990);
+    EXPECT_EQ(port.readAll().right(16), QByteArray("01\x02"
+                                                   "02\x03") +
+                                            acknowledgement() + acknowledgement());
+}
+
+TEST(SimulatorCommandLine, RefusesFaultsItCannotTake) {
+    for (const QStringList& wrong :
+         {QStringList{"--lag", "-0.1"}, QStringList{"--lag", "61"}, QStringList{"--lag", "nan"},
+          QStringList{"--lag", "soon"}, QStringList{"--mute-after", "-1"},
+          QStringList{"--die-after", "0"}, QStringList{"--die-after", "x"}}) {
+        const auto [code, output] = runToEnd(wrong);
+        EXPECT_EQ(code, 2) << wrong.join(' ').toStdString();
+        EXPECT_TRUE(output.contains(wrong.first().toLatin1())) << output.toStdString();
+    }
+    const auto [code, help] = runToEnd({"--help"});
+    EXPECT_EQ(code, 0);
+    for (const char* word : {"--mute-after", "--die-after", "--lag", "SIGUSR1", "mute off"})
+        EXPECT_TRUE(help.contains(word)) << word;
+}
+
+}  // namespace
+}  // namespace veq::test
