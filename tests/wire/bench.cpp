@@ -1,11 +1,17 @@
 #include "tests/wire/bench.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
+#include <poll.h>
+#include <pty.h>
 #include <sys/prctl.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <gtest/gtest-spi.h>
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -39,6 +45,120 @@ Watchdog::~Watchdog() {
     }
     done_.notify_one();
     thread_.join();
+}
+
+namespace {
+
+long long nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Waits up to 20 ms for `fd` to be readable.
+bool readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 20) > 0 && (p.revents & POLLIN);
+}
+
+}  // namespace
+
+StallProbe::StallProbe() : roundNs_(nowNs()) {
+    termios raw{};
+    cfmakeraw(&raw);
+    if (::openpty(&master_, &slave_, nullptr, &raw, nullptr) != 0) {
+        master_ = slave_ = -1;
+        return;
+    }
+    echo_ = std::thread([this] { echo(); });
+    ping_ = std::thread([this] { ping(); });
+}
+
+StallProbe::~StallProbe() {
+    stop_ = true;
+    if (echo_.joinable()) echo_.join();
+    if (ping_.joinable()) ping_.join();
+    if (master_ >= 0) ::close(master_);
+    if (slave_ >= 0) ::close(slave_);
+}
+
+void StallProbe::echo() {
+    char buffer[64];
+    while (!stop_) {
+        if (!readable(master_)) continue;
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n > 0 && ::write(master_, buffer, static_cast<size_t>(n)) != n) return;
+    }
+}
+
+void StallProbe::ping() {
+    char buffer[64];
+    while (!stop_) {
+        // A round that starts late after the pause is the probe itself held up: the machine
+        // stalled the process, as it may any other.
+        const long long start = nowNs();
+        worstNs_ = std::max(worstNs_.load(), start - roundNs_.load());
+        roundNs_ = start;
+        if (::write(slave_, "p", 1) != 1) return;
+        while (!readable(slave_))
+            if (stop_) return;
+        if (::read(slave_, buffer, sizeof buffer) <= 0) return;
+        worstNs_ = std::max(worstNs_.load(), nowNs() - start);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+double StallProbe::worst() const {
+    if (!working()) return 0;
+    // A round under way, or one not yet begun, counts with its age.
+    const long long w = std::max(worstNs_.load(), nowNs() - roundNs_.load());
+    return static_cast<double>(w) / 1e9;
+}
+
+void retryWhenStalled(const std::function<void()>& attempt) {
+    constexpr int kAttempts = 3;
+    for (int n = 1;; ++n) {
+        ::testing::TestPartResultArray results;
+        double worst = 0;
+        bool probed = false;
+        {
+            StallProbe probe;
+            probed = probe.working();
+            {
+                ::testing::ScopedFakeTestPartResultReporter intercept(
+                    ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD,
+                    &results);
+                attempt();
+            }
+            worst = probe.worst();
+        }
+        std::vector<const ::testing::TestPartResult*> failures;
+        for (int i = 0; i < results.size(); ++i)
+            if (results.GetTestPartResult(i).failed())
+                failures.push_back(&results.GetTestPartResult(i));
+        if (failures.empty()) {
+            if (n > 1) std::printf("[ stalled  ] attempt %d passed\n", n);
+            return;
+        }
+        const bool stalled = worst > kStallSeconds;
+        if (!stalled || n == kAttempts) {
+            for (const auto* f : failures)
+                GTEST_MESSAGE_AT_(f->file_name() ? f->file_name() : "?", f->line_number(),
+                                  f->message(), f->type());
+            if (!probed) ADD_FAILURE() << "no pseudo-terminal for the stall probe";
+            if (stalled)
+                ADD_FAILURE() << kAttempts << " attempts, each failing while the machine held a "
+                              << "terminal's bytes; the last for " << worst << " s";
+            return;
+        }
+        std::printf(
+            "[ stalled  ] attempt %d failed while a terminal echo took %.2f s; set aside:\n", n,
+            worst);
+        for (const auto* f : failures)
+            std::printf("    %s:%d: %s\n", f->file_name() ? f->file_name() : "?", f->line_number(),
+                        f->summary());
+        std::fflush(stdout);
+    }
 }
 
 QString SimProcess::program() {
@@ -96,7 +216,7 @@ void SimProcess::stop() {
     }
 }
 
-OnTheWire::OnTheWire()
+Bench::Bench()
     : context{clock,
               messages,
               files,
@@ -106,7 +226,7 @@ OnTheWire::OnTheWire()
     context.configuration = [this]() -> ConfigurationWindow& { return *cfg; };
 }
 
-void OnTheWire::SetUp() {
+void Bench::setUp() {
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(QFileInfo::exists(SimProcess::program()))
         << "veq-panel-sim is built next to the test programs: "
@@ -118,14 +238,15 @@ void OnTheWire::SetUp() {
     w = std::make_unique<Dump24c01>(context);
     cfg->list(0)->setCurrentText(QStringLiteral("COM10:"));
     ASSERT_EQ(cfg->list(0)->currentText(), QStringLiteral("COM10:"));
+    ready = true;
 }
 
-void OnTheWire::startPanel(SimProcess& sim, const QStringList& options) {
+void Bench::startPanel(SimProcess& sim, const QStringList& options) {
     ASSERT_TRUE(sim.start(QStringList{QStringLiteral("--link"), link} + options))
         << options.join(' ').toStdString();
 }
 
-void OnTheWire::validate() {
+void Bench::validate() {
     messages.shown.clear();
     // Only COM10 is mapped: nothing else may be opened.
     ASSERT_EQ(cfg->list(0)->currentText(), QStringLiteral("COM10:"));
@@ -135,7 +256,7 @@ void OnTheWire::validate() {
     EXPECT_TRUE(cfg->MSComm1().isOpen());
 }
 
-double OnTheWire::click(const char* button) {
+double Bench::click(const char* button) {
     messages.shown.clear();
     auto* b = w->findChild<QAbstractButton*>(QString::fromLatin1(button));
     if (!b) {
@@ -148,13 +269,13 @@ double OnTheWire::click(const char* button) {
     return static_cast<double>(t.nsecsElapsed()) / 1e9;
 }
 
-QScrollBar* OnTheWire::slider(const QString& name) {
+QScrollBar* Bench::slider(const QString& name) {
     auto* s = w->findChild<QScrollBar*>(name);
     if (!s) ADD_FAILURE() << "no slider " << name.toStdString();
     return s;
 }
 
-void OnTheWire::setControls(const Decoded& d) {
+void Bench::setControls(const Decoded& d) {
     // From the top down, so that every range stays above the one before it.
     for (int i = 4; i >= 1; --i)
         slider(QStringLiteral("HScroll1(%1)").arg(i))->setValue(d.ranges[static_cast<size_t>(i)]);
@@ -169,7 +290,7 @@ void OnTheWire::setControls(const Decoded& d) {
     o->click();
 }
 
-void OnTheWire::expectControls(const Decoded& d) {
+void Bench::expectControls(const Decoded& d) {
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(slider(QStringLiteral("HScroll1(%1)").arg(i))->value(),
                   d.ranges[static_cast<size_t>(i)])
@@ -194,7 +315,7 @@ void OnTheWire::expectControls(const Decoded& d) {
     }
 }
 
-void OnTheWire::expectMessages(std::initializer_list<std::pair<QString, Icon>> expected) {
+void Bench::expectMessages(std::initializer_list<std::pair<QString, Icon>> expected) {
     using Shown = std::vector<std::pair<QString, Icon>>;
     Shown shown;
     for (const auto& s : messages.shown) {
@@ -204,7 +325,7 @@ void OnTheWire::expectMessages(std::initializer_list<std::pair<QString, Icon>> e
     EXPECT_EQ(shown, Shown(expected));
 }
 
-QString OnTheWire::cellText(int n) {
+QString Bench::cellText(int n) {
     auto* c = w->findChild<QLineEdit*>(QStringLiteral("Text1(%1)").arg(n));
     if (!c) {
         ADD_FAILURE() << "no cell " << n;
@@ -213,19 +334,19 @@ QString OnTheWire::cellText(int n) {
     return c->text();
 }
 
-int OnTheWire::cellColour(int n) {
+int Bench::cellColour(int n) {
     auto* c = w->findChild<QLineEdit*>(QStringLiteral("Text1(%1)").arg(n));
     return c ? colourNumber(background(c)) : -1;
 }
 
-void OnTheWire::expectAllCellsFailed() {
+void Bench::expectAllCellsFailed() {
     int failed = 0;
     for (int n = 0; n < 128; ++n)
         failed += cellText(n) == QStringLiteral("Er") && cellColour(n) == colour::kRed;
     EXPECT_EQ(failed, 128) << "cells showing Er on red";
 }
 
-void OnTheWire::expectCellsHold(const sim::Panel::Memory& memory) {
+void Bench::expectCellsHold(const sim::Panel::Memory& memory) {
     for (int n = 0; n < 128; ++n) {
         if (n < 96) {
             EXPECT_EQ(cellText(n), QStringLiteral(" ")) << "cell " << n;
@@ -240,7 +361,7 @@ void OnTheWire::expectCellsHold(const sim::Panel::Memory& memory) {
     }
 }
 
-void OnTheWire::expectRecovery(const sim::Panel::Memory& memory, const Decoded& shown) {
+void Bench::expectRecovery(const sim::Panel::Memory& memory, const Decoded& shown) {
     SCOPED_TRACE("recovery");
     faulty.stop();
     QString error;
@@ -256,7 +377,22 @@ void OnTheWire::expectRecovery(const sim::Panel::Memory& memory, const Decoded& 
     expectControls(shown);
 }
 
-void OnTheWire::expectRecovery() {
+sim::Panel::Memory Bench::savedImage(const QString& path) {
+    sim::Panel::Memory m{};
+    QString error;
+    EXPECT_TRUE(sim::loadImage(path, m, error)) << error.toStdString();
+    return m;
+}
+
+void OnTheWire::run(const std::function<void(Bench&)>& scenario) {
+    retryWhenStalled([&] {
+        Bench bench;
+        bench.setUp();
+        if (bench.ready) scenario(bench);
+    });
+}
+
+void Bench::expectRecovery() {
     expectRecovery(sim::programmedMemory(), kFactoryPanel);
 }
 
