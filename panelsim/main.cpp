@@ -13,9 +13,14 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_muteSwitch = 0;
 
 void onSignal(int signo) {
     g_stop = signo;
+}
+
+void onMuteSwitch(int) {
+    g_muteSwitch = g_muteSwitch + 1;
 }
 
 }  // namespace
@@ -47,27 +52,28 @@ int main(int argc, char* argv[]) {
     }
     veq::sim::Panel panel(memory);
 
-    // The stop signals are held back except while the server waits, so none slips in between
-    // its test of the flag and its wait.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
+    // The stop signals and the mute switch (SIGUSR1) are held back except while the server
+    // waits, so none slips in between its test of the flags and its wait.
+    sigset_t heldSignals;
+    sigemptyset(&heldSignals);
+    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaddset(&heldSignals, signo);
     sigset_t waitMask;
-    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    sigdelset(&waitMask, SIGINT);
-    sigdelset(&waitMask, SIGTERM);
-    sigdelset(&waitMask, SIGHUP);
+    sigprocmask(SIG_BLOCK, &heldSignals, &waitMask);
+    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigdelset(&waitMask, signo);
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    struct sigaction mute {};
+    mute.sa_handler = onMuteSwitch;
+    sigemptyset(&mute.sa_mask);
+    sigaction(SIGUSR1, &mute, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     veq::sim::PtyServer server(panel, options);
+    server.watchMuteSwitch(g_muteSwitch);
     QString error;
     if (!server.open(error)) {
         std::fprintf(stderr, "veq-panel-sim: %s\n", qPrintable(error));

@@ -7,11 +7,22 @@ namespace veq::sim {
 namespace {
 
 constexpr int kMaxAdjust = 1000;
+constexpr int kMaxFrames = 1000000;
+constexpr double kMaxLag = 60.0;
 
-bool readCount(const QString& text, int& out) {
+bool readCount(const QString& text, int& out, int low = 0, int high = kMaxAdjust) {
     bool ok = false;
     const int v = text.toInt(&ok);
-    if (!ok || v < 0 || v > kMaxAdjust) return false;
+    if (!ok || v < low || v > high) return false;
+    out = v;
+    return true;
+}
+
+bool readSeconds(const QString& text, double& out) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    // The negated test also refuses a NaN.
+    if (!ok || !(v >= 0.0 && v <= kMaxLag)) return false;
     out = v;
     return true;
 }
@@ -25,7 +36,10 @@ ParsedOptions parseOptions(const QStringList& arguments) {
         "Simulated VEQ panel on a pseudo-terminal. Prints the terminal's path on the first line of "
         "its output and serves a panel with a 128-byte parameter memory (24C01) on it until "
         "interrupted. Without --load or --fill the memory is that of a programmed panel (signature "
-        "ZUK at 6A..6C, rate parameters at 60..7C)."));
+        "ZUK at 6A..6C, rate parameters at 60..7C). A frame is counted when it carries the prefix "
+        "31 or _31. SIGUSR1 switches the answers off, or back on; each switch is reported on a "
+        "line \"mute on\" or \"mute off\" of the standard output (signals sent before that "
+        "line came may merge into one)."));
     p.addHelpOption();
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Create a symbolic link PATH to the terminal "
@@ -58,10 +72,27 @@ ParsedOptions parseOptions(const QStringList& arguments) {
         QStringLiteral("extra"),
         QStringLiteral("Each answer gets N more characters (\"~\") at its end."),
         QStringLiteral("N"));
+    const QCommandLineOption muteAfter(
+        QStringLiteral("mute-after"),
+        QStringLiteral("Answer the first N frames, then nothing (the frames are still read and "
+                       "writes still land). SIGUSR1 switches the answers back on."),
+        QStringLiteral("N"));
+    const QCommandLineOption dieAfter(
+        QStringLiteral("die-after"),
+        QStringLiteral("Answer the first N frames, then die at once as if killed (SIGKILL): the "
+                       "terminal disappears and answers still on their way are lost."),
+        QStringLiteral("N"));
+    const QCommandLineOption lag(
+        QStringLiteral("lag"),
+        QStringLiteral("The answer to a closing frame (X6X, RRR, WWW: those after which the tool "
+                       "waits for the reply) leaves SECONDS after the frame came in; answers keep "
+                       "their order, so those behind it wait too."),
+        QStringLiteral("SECONDS"));
     const QCommandLineOption verbose(
         QStringList{QStringLiteral("v"), QStringLiteral("verbose")},
         QStringLiteral("Log every frame received and every committed write on standard error."));
-    p.addOptions({link, load, save, fill, pace, mute, garble, shortBy, extra, verbose});
+    p.addOptions({link, load, save, fill, pace, mute, garble, shortBy, extra, muteAfter, dieAfter,
+                  lag, verbose});
     r.helpText = p.helpText();
 
     if (!p.parse(arguments)) {
@@ -104,6 +135,19 @@ ParsedOptions parseOptions(const QStringList& arguments) {
     }
     if (p.isSet(extra) && !readCount(p.value(extra), o.extra)) {
         r.error = QStringLiteral("--extra takes a number from 0 to %1").arg(kMaxAdjust);
+        return r;
+    }
+    if (p.isSet(muteAfter) && !readCount(p.value(muteAfter), o.muteAfter, 0, kMaxFrames)) {
+        r.error = QStringLiteral("--mute-after takes a number from 0 to %1").arg(kMaxFrames);
+        return r;
+    }
+    if (p.isSet(dieAfter) && !readCount(p.value(dieAfter), o.dieAfter, 1, kMaxFrames)) {
+        r.error = QStringLiteral("--die-after takes a number from 1 to %1").arg(kMaxFrames);
+        return r;
+    }
+    if (p.isSet(lag) && !readSeconds(p.value(lag), o.lag)) {
+        r.error = QStringLiteral("--lag takes a number of seconds from 0 to %1, such as 0.6")
+                      .arg(kMaxLag);
         return r;
     }
     return r;

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -35,8 +36,10 @@ timespec toTimespec(std::chrono::nanoseconds d) {
 }  // namespace
 
 PtyServer::PtyServer(Panel& panel, const Options& options)
-    : panel_(panel), options_(options), savedCommits_(panel.commits) {
-    panel_.keepFrames = options_.verbose;
+    : panel_(panel), options_(options), savedCommits_(panel.commits), muted_(options.mute) {
+    // The frames of each character are looked at (counted, logged, checked for a closing
+    // command), then dropped.
+    panel_.keepFrames = true;
 }
 
 PtyServer::~PtyServer() {
@@ -100,7 +103,7 @@ void PtyServer::removeLink() {
 
 QByteArray PtyServer::shape(QByteArray answer) const {
     // Only a frame gets an answer; a character that completes none gets nothing, not even extras.
-    if (answer.isEmpty() || options_.mute) return {};
+    if (answer.isEmpty() || muted_) return {};
     if (options_.garble) answer = garbled(answer);
     if (options_.shortBy > 0) answer.chop(qMin(options_.shortBy, static_cast<int>(answer.size())));
     if (options_.extra > 0) answer += QByteArray(options_.extra, '~');
@@ -113,8 +116,33 @@ void PtyServer::log(const ParsedFrame& f) const {
                  f.command.toPercentEncoding().constData());
 }
 
+void PtyServer::setMuted(bool muted) {
+    if (muted == muted_) return;
+    muted_ = muted;
+    std::printf("%s\n", muted_ ? "mute on" : "mute off");
+    std::fflush(stdout);
+}
+
+void PtyServer::watchMuteSwitch(const volatile std::sig_atomic_t& counter) {
+    muteSwitch_ = &counter;
+    muteSwitchSeen_ = counter;
+}
+
+void PtyServer::followMuteSwitch() {
+    if (!muteSwitch_) return;
+    const std::sig_atomic_t now = *muteSwitch_;
+    // Two signals before one look switch twice: back where it was, but both are reported.
+    while (muteSwitchSeen_ != now) {
+        ++muteSwitchSeen_;
+        setMuted(!muted_);
+    }
+}
+
 void PtyServer::takeInput(const char* bytes, long n, Clock::time_point now) {
-    for (long i = 0; i < n; ++i) {
+    using std::chrono::duration;
+    using std::chrono::duration_cast;
+    const auto lag = duration_cast<Clock::duration>(duration<double>(options_.lag));
+    for (long i = 0; i < n && !dying_; ++i) {
         // Each character reaches the panel once the line has carried it; the panel answers a
         // frame as soon as its last character is in.
         Clock::time_point arrived = now;
@@ -122,11 +150,25 @@ void PtyServer::takeInput(const char* bytes, long n, Clock::time_point now) {
             inLineFree_ = std::max(now, inLineFree_) + kCharTime;
             arrived = inLineFree_;
         }
-        const QByteArray answer = shape(panel_.receive(QByteArray(1, bytes[i])));
-        if (options_.verbose) {
-            for (const ParsedFrame& f : panel_.frames) log(f);
-            panel_.frames.clear();
+        const QByteArray raw = panel_.receive(QByteArray(1, bytes[i]));
+        bool closing = false;
+        for (const ParsedFrame& f : panel_.frames) {
+            if (options_.verbose) log(f);
+            if (f.prefix.isEmpty()) continue;
+            ++framesTaken_;
+            closing = closing || f.command == "X6X" || f.command == "RRR" || f.command == "WWW";
         }
+        panel_.frames.clear();
+        // --mute-after switches the answers off once, from the first frame past the count; the
+        // mute switch can bring them back.
+        if (options_.muteAfter >= 0 && !muteAfterReached_ && framesTaken_ > options_.muteAfter) {
+            muteAfterReached_ = true;
+            setMuted(true);
+        }
+        const QByteArray answer = shape(raw);
+        // --die-after: the last frame is still answered, then nothing more is taken in.
+        if (options_.dieAfter > 0 && framesTaken_ >= options_.dieAfter) dying_ = true;
+        if (closing) arrived += lag;
         for (char c : answer) {
             Clock::time_point due = arrived;
             if (options_.pace) {
@@ -174,6 +216,7 @@ bool PtyServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wait
     using namespace std::chrono_literals;
     char buffer[4096];
     while (!stop) {
+        followMuteSwitch();
         if (!out_.empty()) writeDue(Clock::now());
 
         pollfd pfd{master_, POLLIN, 0};
@@ -197,9 +240,14 @@ bool PtyServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wait
         bool idle = false;
         if (pfd.revents & POLLIN) {
             const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            if (n > 0)
+            if (n > 0) {
                 takeInput(buffer, n, Clock::now());
-            else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                if (dying_) {
+                    // Killed: what is due goes out, the rest is lost, nothing is cleaned up.
+                    writeDue(Clock::now());
+                    ::kill(::getpid(), SIGKILL);
+                }
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR))
                 idle = true;  // no one on the other side
         } else if (pfd.revents & (POLLHUP | POLLERR)) {
             idle = true;

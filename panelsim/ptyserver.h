@@ -39,6 +39,11 @@ class PtyServer {
     // Saves the memory image when a file was given; false with a reason.
     bool saveImageNow(QString& error);
 
+    // Each step of `counter` (raised by a signal handler) switches the answers off or back on;
+    // run() notices it before each wait and reports the new state on the standard output.
+    void watchMuteSwitch(const volatile std::sig_atomic_t& counter);
+    bool muted() const { return muted_; }
+
   private:
     struct Pending {
         char c;
@@ -47,6 +52,9 @@ class PtyServer {
 
     void takeInput(const char* bytes, long n, Clock::time_point now);
     QByteArray shape(QByteArray answer) const;
+    void setMuted(bool muted);
+    // Switches the answers when the mute switch has moved since the last look.
+    void followMuteSwitch();
     // Writes every character that is due.
     void writeDue(Clock::time_point now);
     void removeLink();
@@ -62,6 +70,12 @@ class PtyServer {
     Clock::time_point inLineFree_{};
     Clock::time_point outLineFree_{};
     int savedCommits_ = 0;
+    bool muted_ = false;
+    int framesTaken_ = 0;            // frames addressed to the panel so far
+    bool muteAfterReached_ = false;  // --mute-after has switched the answers off
+    bool dying_ = false;             // the frame count of --die-after is reached
+    const volatile std::sig_atomic_t* muteSwitch_ = nullptr;
+    std::sig_atomic_t muteSwitchSeen_ = 0;
 };
 
 }  // namespace veq::sim
