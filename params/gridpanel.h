@@ -21,7 +21,7 @@ namespace veq {
 // window, which connects them.
 class GridPanel : public QObject {
     Q_OBJECT
-public:
+  public:
     struct Options {
         QPoint origin{7440, 0};
         QString title = QStringLiteral("24C01  (128octets)  ");
@@ -37,7 +37,7 @@ public:
     QPushButton* but_lin = nullptr;
     QPushButton* but_WR = nullptr;
 
-private:
+  private:
     void show(int index);
     // Twips of the rate-parameter window's layout, moved by the origin.
     QRect at(int left, int top, int width, int height) const;
