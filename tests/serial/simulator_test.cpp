@@ -15,6 +15,7 @@
 #include "link/frame.h"
 #include "link/qtserialport.h"
 #include "panelsim/model/image.h"
+#include "tests/support/simprocess.h"
 
 namespace veq {
 namespace {
@@ -25,51 +26,7 @@ bool isAck(const QByteArray& text) {
     return text == acknowledgement();
 }
 
-// veq-panel-sim, started from the folder of this test program.
-class Simulator {
-  public:
-    ~Simulator() { stop(); }
-
-    static QString program() {
-        return QCoreApplication::applicationDirPath() + QStringLiteral("/veq-panel-sim");
-    }
-
-    // Starts it and reads the terminal's path from its first line.
-    bool start(const QStringList& arguments) {
-        stop();
-        path_.clear();
-        process_.setProgram(program());
-        process_.setArguments(arguments);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-        if (!process_.waitForStarted(10000)) return false;
-        QElapsedTimer t;
-        t.start();
-        while (!process_.canReadLine() && t.elapsed() < 10000) {
-            if (!process_.waitForReadyRead(200) && process_.state() == QProcess::NotRunning)
-                return false;
-        }
-        if (!process_.canReadLine()) return false;
-        path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-        return !path_.isEmpty();
-    }
-    QString path() const { return path_; }
-    QProcess& process() { return process_; }
-
-    void kill() {
-        process_.kill();
-        process_.waitForFinished(10000);
-    }
-    void stop() {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) kill();
-    }
-
-  private:
-    QProcess process_;
-    QString path_;
-};
+using Simulator = test::SimProcess;
 
 // Runs the simulator with `arguments` to its end; its exit code, or -1 when it did not end.
 int runToEnd(const QStringList& arguments) {

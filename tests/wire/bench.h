@@ -38,6 +38,7 @@
 #include "panelsim/model/panel.h"
 #include "params/dump24c01.h"
 #include "tests/support/fakes.h"
+#include "tests/support/simprocess.h"
 
 // Failures show texts, not arrays of characters.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -104,35 +105,6 @@ inline constexpr double kStallSeconds = 0.3;
 // Runs `attempt` and reports its failures, except when it failed while the probe saw a stall:
 // then the failures are set aside (and printed) and it runs again, three attempts in all.
 void retryWhenStalled(const std::function<void()>& attempt);
-
-// veq-panel-sim as a child process, started from the folder of the test program. It is told to
-// end when the test program dies, so a crashed test leaves no simulator behind.
-class SimProcess {
-  public:
-    SimProcess() = default;
-    ~SimProcess() { stop(); }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    static QString program();
-
-    // Starts it and reads the terminal's path from its first line.
-    bool start(const QStringList& arguments);
-    QString path() const { return path_; }
-    bool running() const { return process_.state() != QProcess::NotRunning; }
-    // Waits for a line of its output that reads `line` ("mute on", "mute off").
-    bool waitForLine(const QByteArray& line, int ms = 5000);
-    // Sends the mute switch (SIGUSR1) and waits for the simulator to report the new state.
-    bool switchMute(const QByteArray& expectedLine);
-    // Waits until it has ended by itself; true when it was killed by a signal.
-    bool waitForKilled(int ms = 5000);
-    // Ends it (SIGTERM, then SIGKILL if it lingers).
-    void stop();
-
-  private:
-    QProcess process_;
-    QString path_;
-};
 
 // What the parameter controls show after a read.
 struct Decoded {
