@@ -13,7 +13,7 @@
 #include "link/ui/windows.h"
 #include "panelmem/memmap.h"
 #include "panelmem/transfer.h"
-#include "params/gridpanel.h"
+#include "panelmem/ui/gridpanel.h"
 
 namespace veq {
 

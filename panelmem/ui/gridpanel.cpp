@@ -1,4 +1,4 @@
-#include "params/gridpanel.h"
+#include "panelmem/ui/gridpanel.h"
 
 #include <QRegularExpressionValidator>
 
