@@ -103,7 +103,8 @@ QRect boxOf(QWidget* c) {
         // its margins of two pixels; control characters show as spaces.
         QStyleOptionFrame opt;
         opt.initFrom(e);
-        opt.lineWidth = e->hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e) : 0;
+        opt.lineWidth =
+            e->hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e) : 0;
         const QRect r = style->subElementRect(QStyle::SE_LineEditContents, &opt, e)
                             .marginsRemoved(e->textMargins());
         QString shown = e->displayText();
@@ -118,13 +119,13 @@ QRect boxOf(QWidget* c) {
         QTextCursor end(t->document());
         end.setPosition(static_cast<int>(text.size() - (text.size() - text.trimmed().size())));
         const QPoint at = t->viewport()->mapTo(t, QPoint(0, 0));
-        return QRect(at, QPoint(at.x() + 1, at.y() + t->cursorRect(end).bottom()));
+        return QRect(at.x(), at.y(), t->viewport()->width(), t->cursorRect(end).bottom() + 1);
     }
     if (auto* t = qobject_cast<QTextEdit*>(c); t && t->isReadOnly()) {
         QTextCursor end(t->document());
         end.movePosition(QTextCursor::End);
         const QPoint at = t->viewport()->mapTo(t, QPoint(0, 0));
-        return QRect(at, QPoint(at.x() + 1, at.y() + t->cursorRect(end).bottom()));
+        return QRect(at.x(), at.y(), t->viewport()->width(), t->cursorRect(end).bottom() + 1);
     }
     return {};
 }
@@ -381,8 +382,8 @@ TEST_F(EveryWindow, EveryLabelPublishesTheTextItShows) {
             const QString heard =
                 a->text(QAccessible::Name) + QLatin1Char('\n') + a->text(QAccessible::Description);
             EXPECT_TRUE(heard.contains(text))
-                << s.name << ' ' << l->objectName().toStdString() << ": \""
-                << text.toStdString() << "\" not in \"" << heard.toStdString() << '"';
+                << s.name << ' ' << l->objectName().toStdString() << ": \"" << text.toStdString()
+                << "\" not in \"" << heard.toStdString() << '"';
         }
     }
 }
@@ -423,7 +424,8 @@ TEST_F(EveryWindow, AWindowShownAgainComesToTheFront) {
         QWidget* front = frameOf(s.front());
         const auto stack = principal.mdiArea()->subWindowList(QMdiArea::StackingOrder);
         ASSERT_FALSE(stack.isEmpty()) << s.what;
-        EXPECT_EQ(stack.last(), front) << s.what << ": " << stack.last()->objectName().toStdString();
+        EXPECT_EQ(stack.last(), front)
+            << s.what << ": " << stack.last()->objectName().toStdString();
         EXPECT_EQ(principal.mdiArea()->activeSubWindow(), front) << s.what;
     }
 }
