@@ -9,6 +9,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,8 +23,10 @@
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "app/lib/principal.h"
 #include "app/lib/splash.h"
@@ -31,6 +34,7 @@
 #include "brightness/sw.h"
 #include "link/ui/configuration.h"
 #include "link/ui/detect.h"
+#include "link/ui/qtplatform.h"
 #include "link/ui/windows.h"
 #include "params/dump24c01.h"
 #include "tests/support/harness.h"
@@ -428,6 +432,30 @@ TEST_F(EveryWindow, AWindowShownAgainComesToTheFront) {
             << s.what << ": " << stack.last()->objectName().toStdString();
         EXPECT_EQ(principal.mdiArea()->activeSubWindow(), front) << s.what;
     }
+}
+
+// A name typed without extension in the save dialog is used as typed: the dialog is Qt's own, on
+// every platform, with no default suffix (the native Windows one adds the first filter's).
+TEST(SaveDialog, KeepsANameTypedWithoutExtension) {
+    QTemporaryDir dir;
+    bool qtsOwn = false;
+    QString suffix = QStringLiteral("?");
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        qtsOwn = d->testOption(QFileDialog::DontUseNativeDialog);
+        suffix = d->defaultSuffix();
+        d->selectFile(dir.filePath(QStringLiteral("essai")));
+        QMetaObject::invokeMethod(d, "accept");
+    });
+    QtFileDialogs dialogs;
+    const auto name = dialogs.saveFileName(QStringLiteral("Enregistrer"),
+                                           QStringLiteral("Fichiers configuration(*.zuk)|*.zuk|"),
+                                           QStringLiteral("config.zuk"));
+    EXPECT_TRUE(qtsOwn);
+    EXPECT_TRUE(suffix.isEmpty());
+    ASSERT_TRUE(name.has_value());
+    EXPECT_EQ(*name, dir.filePath(QStringLiteral("essai")));
 }
 
 }  // namespace
