@@ -2,12 +2,14 @@
 
 #include "app/lib/principal.h"
 #include "app/lib/splash.h"
+#include "app/lib/startup.h"
 #include "link/qtserialport.h"
 #include "link/ui/qtplatform.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(veq::kAppTitle);
+    veq::prepareApplication(app);
 
     veq::SteadyClock clock;
     veq::QtMessages messages;
