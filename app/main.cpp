@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "app/lib/look.h"
 #include "app/lib/principal.h"
 #include "app/lib/splash.h"
 #include "link/qtserialport.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    veq::applyLook(app);
     QApplication::setApplicationName(veq::kAppTitle);
 
     veq::SteadyClock clock;
