@@ -47,6 +47,7 @@ bool applySettings(QSerialPort& port, const QString& settings) {
 
 bool QtSerialPort::open() {
     error_.clear();
+    readCancelled_ = false;
     if (port_.isOpen()) port_.close();
     if (number_ < 1 || number_ > 14) {
         error_ = QStringLiteral("port number out of range");
