@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "app/lib/look.h"
 #include "app/lib/principal.h"
 #include "app/lib/splash.h"
 #include "app/lib/startup.h"
@@ -8,6 +9,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    veq::applyLook(app);
     QApplication::setApplicationName(veq::kAppTitle);
     veq::prepareApplication(app);
 

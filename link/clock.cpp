@@ -4,6 +4,15 @@
 #include <cmath>
 #include <thread>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <mmsystem.h>
+#endif
+
 namespace veq {
 
 double Clock::tick() {
@@ -24,6 +33,15 @@ double SteadyClock::seconds() {
 void SteadyClock::pause() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
+
+#ifdef _WIN32
+// Each request is counted by the system and must be matched by its own release.
+FineTimerScope::FineTimerScope() : granted_(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+FineTimerScope::~FineTimerScope() {
+    if (granted_) timeEndPeriod(1);
+}
+#endif
 
 void ManualClock::advance(double s) {
     now_ += s;

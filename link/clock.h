@@ -31,6 +31,25 @@ class SteadyClock : public Clock {
     void pause() override;  // sleeps about a millisecond
 };
 
+// Asks the system for a 1 ms timer resolution while it lives, so that a pause of a millisecond
+// and a 1 ms poll of the port last about that long. Windows otherwise rounds each of them up to its
+// 15.6 ms tick, which makes a reply wait poll every 16 to 31 ms and an inter-frame wait last one
+// to two ticks. Elsewhere the timers are already fine: nothing to ask, nothing to pay.
+class FineTimerScope {
+  public:
+#ifdef _WIN32
+    FineTimerScope();
+    FineTimerScope(const FineTimerScope&) : FineTimerScope() {}
+    FineTimerScope& operator=(const FineTimerScope&) {
+        return *this;
+    }
+    ~FineTimerScope();
+
+  private:
+    bool granted_ = false;
+#endif
+};
+
 // A clock that only moves when told or when a wait pauses on it: waits of a second take no real
 // time. Observers run after each move, so a simulated panel can deliver its answer "meanwhile".
 class ManualClock : public Clock {

@@ -5,6 +5,7 @@
 
 #include "link/exchange.h"
 #include "link/portmap.h"
+#include "link/serialdecisions.h"
 
 namespace veq {
 
@@ -47,6 +48,7 @@ bool applySettings(QSerialPort& port, const QString& settings) {
 
 bool QtSerialPort::open() {
     error_.clear();
+    readCancelled_ = false;
     if (port_.isOpen()) port_.close();
     if (number_ < 1 || number_ > 14) {
         error_ = QStringLiteral("port number out of range");
@@ -63,44 +65,54 @@ bool QtSerialPort::open() {
         port_.close();
         return false;
     }
+    // The same lines on every system before anything is written: DTR on, RTS off, as the
+    // operators' Windows machines have always opened the port. A pseudo-terminal has neither line
+    // (UnsupportedOperationError): no fault.
+    const PortLines lines = linesAtOpen();
+    if (!port_.setDataTerminalReady(lines.dtr) && checkGone()) return false;
+    if (!port_.setRequestToSend(lines.rts) && checkGone()) return false;
     // A pseudo-terminal keeps what arrived while nobody had it open; a fresh port starts empty.
-    port_.clear(QSerialPort::Input);
+    purgeInput();
     return true;
 }
 
 void QtSerialPort::close() {
     if (port_.isOpen()) port_.close();
     port_.clearError();
+    readCancelled_ = false;
+}
+
+void QtSerialPort::purgeInput() {
+    port_.clear(QSerialPort::Input);
+    readCancelled_ = kPurgeCancelsRead;
 }
 
 bool QtSerialPort::checkGone() {
     const auto err = port_.error();
-    switch (err) {
-        case QSerialPort::NoError:
-            return false;
-        case QSerialPort::ResourceError:
-        case QSerialPort::DeviceNotFoundError:
-        case QSerialPort::PermissionError:
-        case QSerialPort::ReadError:
-        case QSerialPort::WriteError:
-            // The device has gone (a USB adapter pulled, the far end of a pseudo-terminal
-            // closed: the line reads as ended or refuses bytes). Close, so that every later call
-            // fails at once instead of waiting on a dead line.
-            error_ = port_.errorString();
-            port_.close();
-            port_.clearError();
-            return true;
-        default:
-            // A poll that timed out, or a line control the device lacks.
-            port_.clearError();
-            return false;
+    if (err == QSerialPort::NoError) return false;
+    const bool gone = deviceGone(err, readCancelled_);
+    // A purge cancels one read, reported once.
+    if (err == QSerialPort::ResourceError) readCancelled_ = false;
+    if (!gone) {
+        // A poll that timed out, a line control the device lacks, a read cancelled by a purge.
+        port_.clearError();
+        return false;
     }
+    // The device has gone (the line reads as ended or refuses bytes). Close, so that every later
+    // call fails at once instead of waiting on a dead line.
+    error_ = port_.errorString();
+    port_.close();
+    port_.clearError();
+    readCancelled_ = false;
+    return true;
 }
 
 void QtSerialPort::pull(int ms) {
     if (!port_.isOpen()) return;
-    port_.waitForReadyRead(ms);
+    const bool arrived = port_.waitForReadyRead(ms);
     checkGone();
+    // A read has ended since the purge: no cancelled one is left to report.
+    if (arrived) readCancelled_ = false;
 }
 
 bool QtSerialPort::write(const QByteArray& bytes) {
@@ -143,7 +155,7 @@ int QtSerialPort::inBufferCount() {
 
 void QtSerialPort::discardInput() {
     if (!port_.isOpen()) return;
-    port_.clear(QSerialPort::Input);
+    purgeInput();
     port_.clearError();
 }
 

@@ -9,7 +9,8 @@ namespace veq {
 // The serial port on QSerialPort, used without an event loop: every call pulls what the line has
 // delivered with a short blocking wait, so polling never holds a processor core. A device that
 // goes away (its line reads as ended or refuses bytes) closes the port: later calls fail or
-// return nothing at once, and errorString() says why. A line without DTR is no fault.
+// return nothing at once, and errorString() says why. A line without DTR is no fault. Every
+// opening sets the control lines of linesAtOpen().
 class QtSerialPort : public SerialPort {
   public:
     QtSerialPort() = default;
@@ -34,11 +35,14 @@ class QtSerialPort : public SerialPort {
     // Pulls what has arrived, waiting at most `ms`; closes the port when the device has gone.
     void pull(int ms);
     bool checkGone();
+    // Empties the receive queue (see kPurgeCancelsRead).
+    void purgeInput();
 
     QSerialPort port_;
     int number_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
     QString error_;
+    bool readCancelled_ = false;  // a purge cancelled a read whose end is still to be reported
 };
 
 // How long a write may wait for the driver to take its bytes: their time on the line and a margin

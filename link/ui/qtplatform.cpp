@@ -7,6 +7,17 @@
 #include <QPushButton>
 #include <QUrl>
 
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <QDir>
+#endif
+
 namespace veq {
 
 namespace {
@@ -79,7 +90,16 @@ std::optional<QString> QtFileDialogs::saveFileName(const QString& title, const Q
 }
 
 bool QtDocumentOpener::open(const QString& path) {
+#ifdef Q_OS_WIN
+    // The shell's "open" verb, as help asks for; Qt would use the document's default verb.
+    const QString native = QDir::toNativeSeparators(path);
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", reinterpret_cast<const wchar_t*>(native.utf16()), nullptr,
+                      nullptr, SW_SHOWNORMAL));
+    return result > 32;  // ShellExecute's own convention: larger than 32 means success
+#else
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#endif
 }
 
 }  // namespace veq

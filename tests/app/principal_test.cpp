@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -225,7 +226,8 @@ TEST_F(PrincipalTest, HelpOpensTheDocumentAndIgnoresFailure) {
     h.documents.result = false;
     principal.MENU_Aide_Click();
     ASSERT_EQ(h.documents.opened.size(), 1u);
-    EXPECT_EQ(h.documents.opened[0], "/opt/veq/VEQ_KLD.doc");
+    // Native separators: "\\opt\\veq\\VEQ_KLD.doc" on Windows.
+    EXPECT_EQ(QDir::fromNativeSeparators(h.documents.opened[0]), "/opt/veq/VEQ_KLD.doc");
     EXPECT_TRUE(h.messages.shown.empty());
 }
 
