@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
+
+#include "link/portmap.h"
 
 int main(int argc, char** argv) {
     // Every test runs headless, also when the test list is read at build time.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The COM numbers never come from the machine's ports nor from the user's ports file.
+    QTemporaryDir home;
+    veq::setPortsFilePath(home.filePath(QStringLiteral("ports")));
+    veq::setPortLister([] { return std::vector<veq::ListedPort>{}; });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
