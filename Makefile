@@ -5,9 +5,10 @@ BUILD_SAN ?= build-san
 JOBS      ?= $(shell nproc)
 SUDO      := $(if $(filter 0,$(shell id -u)),,sudo)
 PACKAGES  := cmake make g++ clang-14 libclang-rt-14-dev qt6-base-dev qt6-serialport-dev \
-             libgtest-dev libgmock-dev googletest xvfb xauth
+             libgtest-dev libgmock-dev googletest xvfb xauth \
+             pandoc dpkg-dev desktop-file-utils lintian
 
-.PHONY: all deps build build-san test run clean format fuzz
+.PHONY: all deps build build-san test run clean format fuzz package
 FUZZ_SECONDS ?= 20
 
 all: build
@@ -51,6 +52,10 @@ test: build build-san
 # Starts a simulated panel on a pseudo-terminal mapped to COM3 and the application on it.
 run: build
 	./scripts/run.sh $(BUILD)
+
+# The Debian package build/veq-cadence_<version>_<arch>.deb (install it with apt install ./build/...).
+package: build
+	cmake --build $(BUILD) --target package
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
