@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "app/lib/principal.h"
 #include "app/lib/splash.h"
@@ -8,6 +9,9 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(veq::kAppTitle);
+    // The icon and menu entry an installation puts in place (none in a build tree).
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("veq-cadence")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("veq-cadence"));
 
     veq::SteadyClock clock;
     veq::QtMessages messages;
