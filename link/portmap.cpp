@@ -75,7 +75,7 @@ std::vector<ListedPort> systemPorts() {
     std::map<QString, QString> byId;
     const QDir dir(QStringLiteral("/dev/serial/by-id"));
     const QFileInfoList entries =
-        dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+        dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& e : entries) byId.emplace(e.canonicalFilePath(), e.absoluteFilePath());
 
     std::vector<ListedPort> ports;
