@@ -7,9 +7,9 @@ JOBS      ?= $(shell nproc)
 SUDO      := $(if $(filter 0,$(shell id -u)),,sudo)
 PACKAGES  := cmake make g++ clang-14 libclang-rt-14-dev qt6-base-dev qt6-serialport-dev \
              libgtest-dev libgmock-dev googletest xvfb xauth fonts-liberation2 qt6-translations-l10n \
-             ccache
+             ccache pandoc dpkg-dev desktop-file-utils lintian
 
-.PHONY: all deps build build-san build-app check-portability test run clean format fuzz
+.PHONY: all deps build build-san build-app check-portability test run clean format fuzz package
 FUZZ_SECONDS ?= 20
 
 all: build
@@ -73,6 +73,10 @@ test: check-portability build build-app build-san
 # Starts a simulated panel on a pseudo-terminal mapped to COM3 and the application on it.
 run: build
 	./scripts/run.sh $(BUILD)
+
+# The Debian package build/veq-cadence_<version>_<arch>.deb (install it with apt install ./build/...).
+package: build
+	cmake --build $(BUILD) --target package
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

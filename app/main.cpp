@@ -12,6 +12,8 @@ int main(int argc, char* argv[]) {
     veq::applyLook(app);
     QApplication::setApplicationName(veq::kAppTitle);
     veq::prepareApplication(app);
+    // The menu entry an installation puts in place.
+    QGuiApplication::setDesktopFileName(QStringLiteral("veq-cadence"));
 
     veq::SteadyClock clock;
     veq::QtMessages messages;

@@ -1,11 +1,44 @@
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include <QString>
+
+#include "link/portnumbering.h"
 
 namespace veq {
 
-// The device behind port number n. On Windows "COMn"; elsewhere the path in the environment
-// variable VEQ_COMn when it is set (VEQ_COM3=/dev/ttyUSB0), otherwise /dev/ttyS(n-1).
+// The device behind port number n. On Windows "COMn". Elsewhere, in this order: the path in the
+// environment variable VEQ_COMn when it is set (VEQ_COM3=/dev/ttyUSB0); the number the ports file
+// gives it (see numberPorts, which runs on the ports the system lists now, so an adapter seen for
+// the first time gets its number here); /dev/ttyS(n-1) for COM1 to COM4. An empty text when the
+// number leads to no device.
 QString portDevice(int number);
+
+// Where a COM number's device comes from.
+enum class PortOrigin { Environment, PortsFile, BuiltIn, System, None };
+
+struct PortTableEntry {
+    int number;
+    QString device;  // empty when the number leads to no device
+    PortOrigin origin;
+};
+
+// COM1 to COM14 with their devices, as portDevice gives them (and numbering new adapters as it
+// does): for listing the ports to the technician.
+std::vector<PortTableEntry> portTable();
+
+// The ports file: $XDG_CONFIG_HOME/VEQ_Cadence/ports (~/.config/VEQ_Cadence/ports).
+QString portsFilePath();
+
+// The ports the system lists, with their /dev/serial/by-id names.
+std::vector<ListedPort> systemPorts();
+
+// For tests only: another ports file, and another source of the listed ports (an empty path or
+// function restores the defaults).
+using PortLister = std::function<std::vector<ListedPort>()>;
+void setPortsFilePath(const QString& path);
+void setPortLister(PortLister lister);
 
 }  // namespace veq

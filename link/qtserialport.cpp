@@ -54,7 +54,12 @@ bool QtSerialPort::open() {
         error_ = QStringLiteral("port number out of range");
         return false;
     }
-    port_.setPortName(portDevice(number_));
+    const QString device = portDevice(number_);
+    if (device.isEmpty()) {
+        error_ = QStringLiteral("no device for COM%1").arg(number_);
+        return false;
+    }
+    port_.setPortName(device);
     if (!port_.open(QIODevice::ReadWrite)) {
         error_ = port_.errorString();
         port_.clearError();

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QScreen>
@@ -252,11 +253,20 @@ void Principal::MENU_MISEALH_Click() {
     bringForward(&microswitches());
 }
 
+// Where an installation puts the guide, from the folder of the program.
+#ifndef VEQ_DOC_FROM_BIN
+#define VEQ_DOC_FROM_BIN "../share/doc/veq-cadence"
+#endif
+
 void Principal::MENU_Aide_Click() {
     // Each step may fail; the next one runs all the same and nothing is reported.
     QDir::setCurrent(appFolder_);
-    const QString path = QDir::toNativeSeparators(appFolder_ + QStringLiteral("/VEQ_KLD.doc"));
-    ctx_.documents.open(path);
+    QString path = appFolder_ + QStringLiteral("/VEQ_KLD.doc");
+    // The application's folder first; an installed guide lives with the documentation.
+    const QString installed =
+        QDir::cleanPath(appFolder_ + QStringLiteral("/" VEQ_DOC_FROM_BIN "/VEQ_KLD.doc"));
+    if (!QFileInfo::exists(path) && QFileInfo::exists(installed)) path = installed;
+    ctx_.documents.open(QDir::toNativeSeparators(path));
 }
 
 }  // namespace veq

@@ -4,9 +4,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include "app/lib/principal.h"
 #include "link/ui/configuration.h"
@@ -229,6 +231,36 @@ TEST_F(PrincipalTest, HelpOpensTheDocumentAndIgnoresFailure) {
     // Native separators: "\\opt\\veq\\VEQ_KLD.doc" on Windows.
     EXPECT_EQ(QDir::fromNativeSeparators(h.documents.opened[0]), "/opt/veq/VEQ_KLD.doc");
     EXPECT_TRUE(h.messages.shown.empty());
+}
+
+TEST_F(PrincipalTest, HelpTakesTheApplicationsFolderFirstThenTheInstalledGuide) {
+    struct Case {
+        bool inAppFolder, installed;
+        const char* opened;  // relative to the installation's root
+    };
+    const Case cases[] = {
+        {true, true, "bin/VEQ_KLD.doc"},
+        {false, true, "share/doc/veq-cadence/VEQ_KLD.doc"},
+        {false, false, "bin/VEQ_KLD.doc"},
+    };
+    const QString here = QDir::currentPath();
+    for (const Case& c : cases) {
+        QTemporaryDir root;
+        ASSERT_TRUE(QDir(root.path()).mkpath("bin"));
+        ASSERT_TRUE(QDir(root.path()).mkpath("share/doc/veq-cadence"));
+        auto touch = [&](const char* rel) {
+            QFile f(root.filePath(rel));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        };
+        if (c.inAppFolder) touch("bin/VEQ_KLD.doc");
+        if (c.installed) touch("share/doc/veq-cadence/VEQ_KLD.doc");
+        principal.setApplicationFolder(root.filePath("bin"));
+        h.documents.opened.clear();
+        principal.MENU_Aide_Click();
+        ASSERT_EQ(h.documents.opened.size(), 1u);
+        EXPECT_EQ(h.documents.opened[0], root.filePath(c.opened)) << c.opened;
+    }
+    QDir::setCurrent(here);
 }
 
 }  // namespace

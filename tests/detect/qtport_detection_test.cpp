@@ -8,10 +8,16 @@
 #include <cstdlib>
 #include <thread>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include "link/detection.h"
+#include "link/portmap.h"
 #include "link/qtserialport.h"
 #include "panelsim/model/panel.h"
 #include "tests/detect/bench.h"
+#include "tests/support/simprocess.h"
 
 namespace veq {
 namespace {
@@ -105,6 +111,40 @@ TEST(DetectionOnSerialPorts, FindsThePanelOnTheComNumberItIsMappedTo) {
     EXPECT_EQ(panel.framesSeen(), 1);
     EXPECT_EQ(link.flag, "False");
     EXPECT_FALSE(port.isOpen());  // COM14 does not exist
+}
+
+// No VEQ_COMn at all: the numbers come from the ports file alone, as a technician writes it, and
+// the panel is the simulator program behind the link it makes.
+TEST(DetectionOnSerialPorts, FindsThePanelOnTheComNumberThePortsFileGivesIt) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("panel"));
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.start({QStringLiteral("--link"), link}));
+    ASSERT_TRUE(QFileInfo::exists(link));
+    std::vector<std::pair<QByteArray, QByteArray>> saved;
+    for (int k = 1; k <= 14; ++k) {
+        const QByteArray name = "VEQ_COM" + QByteArray::number(k);
+        if (qEnvironmentVariableIsSet(name.constData())) saved.emplace_back(name, qgetenv(name));
+        qunsetenv(name.constData());
+    }
+    QFile file(portsFilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    // The built-in UARTs are real devices here: the file sends their numbers elsewhere.
+    file.write(
+        "# banc de test\nCOM1 /nonexistent/a\nCOM2 /nonexistent/b\n"
+        "COM3 /nonexistent/c\nCOM4 /nonexistent/d\ncom9: " +
+        QFile::encodeName(link) + "\n");
+    file.close();
+
+    QtSerialPort port;
+    test::BenchLink link9(port);
+    ManualClock clock(1000.0);
+    PortDetection detection(link9, clock);
+    detection.scan();
+
+    test::expectRows(detection, "AAAAAAAAPAAAAA");
+    QFile::remove(portsFilePath());
+    for (const auto& [name, value] : saved) qputenv(name.constData(), value);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
+
+#include "link/portmap.h"
 
 #include "app/lib/look.h"
 
@@ -9,6 +12,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     veq::applyLook(app);  // the tests render what the operators see
+    // The COM numbers never come from the machine's ports nor from the user's ports file.
+    QTemporaryDir home;
+    veq::setPortsFilePath(home.filePath(QStringLiteral("ports")));
+    veq::setPortLister([] { return std::vector<veq::ListedPort>{}; });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,90 @@
+#include "link/portnumbering.h"
+
+#include <algorithm>
+#include <set>
+
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace veq {
+
+namespace {
+
+const char kHeader[] =
+    "# VEQ Cadence : numéros des ports COM sous Linux.\n"
+    "# Une ligne par numéro : COMn suivi du chemin du port, par exemple\n"
+    "#   COM5 /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0\n"
+    "# COM1 à COM4 sont /dev/ttyS0 à /dev/ttyS3 sauf ligne contraire. Un adaptateur\n"
+    "# reçoit le premier numéro libre de COM5 à COM12 et le garde. Les lignes\n"
+    "# commençant par # et les lignes non reconnues sont ignorées.\n";
+
+// "COM5 /dev/ttyUSB0", "com5: /tmp/panel": the number, then the rest of the line as the path.
+const QRegularExpression& lineRule() {
+    static const QRegularExpression rule(QStringLiteral("^COM(\\d{1,2}):?\\s+(\\S.*)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return rule;
+}
+
+bool isBuiltInUart(const QString& systemPath) {
+    static const QRegularExpression rule(QStringLiteral("^/dev/ttyS[0-3]$"));
+    return rule.match(systemPath).hasMatch();
+}
+
+}  // namespace
+
+PortNumbering numberPorts(const std::vector<ListedPort>& listed, const QString& fileText) {
+    PortNumbering out;
+    std::set<QString> known;  // every path the file names
+    const QStringList lines = fileText.split(QLatin1Char('\n'));
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+        const QRegularExpressionMatch m = lineRule().match(line);
+        if (!m.hasMatch()) continue;
+        const int n = m.captured(1).toInt();
+        if (n < kFirstComNumber || n > kLastComNumber) continue;
+        const QString path = m.captured(2).trimmed();
+        known.insert(path);
+        out.devices.emplace(n, path);
+    }
+
+    // Ports seen for the first time, by the name they will be kept under, in a fixed order so
+    // that the numbers do not depend on the order the system lists them in.
+    std::vector<QString> fresh;
+    for (const ListedPort& p : listed) {
+        if (p.systemPath.isEmpty() || isBuiltInUart(p.systemPath)) continue;
+        const QString key = p.stablePath.isEmpty() ? p.systemPath : p.stablePath;
+        if (known.count(key) || known.count(p.systemPath)) continue;
+        known.insert(key);
+        fresh.push_back(key);
+    }
+    std::sort(fresh.begin(), fresh.end());
+
+    QString added;
+    auto next = fresh.begin();
+    for (int n = kFirstAdapterNumber; n <= kLastAdapterNumber && next != fresh.end(); ++n) {
+        if (out.devices.count(n)) continue;
+        out.devices.emplace(n, *next);
+        added += QStringLiteral("COM%1 %2\n").arg(n).arg(*next);
+        ++next;
+    }
+    // Ports beyond the free numbers get none; they are numbered once a line is freed for them.
+
+    for (int n = kFirstComNumber; n < kFirstAdapterNumber; ++n) {
+        if (out.devices.emplace(n, QStringLiteral("/dev/ttyS%1").arg(n - 1)).second)
+            out.builtIn.insert(n);
+    }
+
+    out.fileText = fileText;
+    if (!added.isEmpty()) {
+        if (out.fileText.trimmed().isEmpty())
+            out.fileText = QString::fromUtf8(kHeader);
+        else if (!out.fileText.endsWith(QLatin1Char('\n')))
+            out.fileText += QLatin1Char('\n');
+        out.fileText += added;
+        out.fileChanged = true;
+    }
+    return out;
+}
+
+}  // namespace veq
