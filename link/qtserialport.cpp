@@ -47,11 +47,11 @@ bool applySettings(QSerialPort& port, const QString& settings) {
 bool QtSerialPort::open() {
     error_.clear();
     if (port_.isOpen()) port_.close();
-    if (number_ < 1 || number_ > 14) {
+    if (path_.isEmpty() && (number_ < 1 || number_ > 14)) {
         error_ = QStringLiteral("port number out of range");
         return false;
     }
-    port_.setPortName(portDevice(number_));
+    port_.setPortName(path_.isEmpty() ? portDevice(number_) : path_);
     if (!port_.open(QIODevice::ReadWrite)) {
         error_ = port_.errorString();
         port_.clearError();
