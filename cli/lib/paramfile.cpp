@@ -90,15 +90,17 @@ class Checker {
         return static_cast<qint64>(v.toDouble());
     }
 
-    // One of `values` (whole numbers), as its index.
+    // One of `values` (whole numbers), as its index; `nullable` only names null among them.
     std::optional<int> oneOfNumbers(const QString& field, const QJsonValue& v,
-                                    const QList<int>& values) {
+                                    const QList<int>& values, bool nullable = false) {
         QStringList shown;
         for (int x : values) shown << QString::number(x);
         if (v.isDouble())
             for (int i = 0; i < values.size(); ++i)
                 if (v.toDouble() == values[i]) return i;
-        fail(field, v, shown.join(QStringLiteral(", ")));
+        fail(
+            field, v,
+            shown.join(QStringLiteral(", ")) + (nullable ? QStringLiteral(" ou null") : QString()));
         return std::nullopt;
     }
 
@@ -254,7 +256,7 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
     const QJsonValue digits = o[kDigits];
     if (digits.isNull())
         s.flags.digits = 0;
-    else if (const auto d = c.oneOfNumbers(kDigits, digits, {2, 3, 4}))
+    else if (const auto d = c.oneOfNumbers(kDigits, digits, {2, 3, 4}, true))
         s.flags.digits = *d + 1;
     if (const auto m = c.oneOf(kDisplay, o[kDisplay], kDisplayNames, true)) s.flags.mode = *m;
     if (const auto z = c.oneOf(kSuppression, o[kSuppression], kSuppressionNames, true))

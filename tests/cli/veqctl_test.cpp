@@ -154,7 +154,8 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
         {[](QJsonObject& o) { o["averaging_2"] = 3; },
          "\"averaging_2\" vaut 3 : valeurs permises "
          ": 1, 2, 4, 8, 16"},
-        {[](QJsonObject& o) { o["digits"] = "4"; }, "\"digits\" vaut \"4\""},
+        {[](QJsonObject& o) { o["digits"] = "4"; },
+         "\"digits\" vaut \"4\" : valeurs permises : 2, 3, 4 ou null"},
     };
     const std::size_t sent = writes(QStringLiteral("COM3"));
     for (const Case& c : cases) {
@@ -250,7 +251,7 @@ TEST_F(CliBench, ProgressBarsOnlyOnATerminalAndNeverWithJson) {
             EXPECT_TRUE(drawn.contains("COM3")) << drawn.toStdString();
             EXPECT_TRUE(drawn.contains("[##############################] 100 %"));
             // Drawn along the way too, not only at the end.
-            EXPECT_GT(drawn.count(" %"), 5) << drawn.toStdString();
+            EXPECT_GT(drawn.count(" %"), 2) << drawn.toStdString();
         }
     }
 }
