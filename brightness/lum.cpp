@@ -12,14 +12,13 @@
 #include "link/ui/twips.h"
 #include "link/ui/windows.h"
 #include "panelmem/memmap.h"
+#include "panelmem/operations.h"
 #include "panelmem/transfer.h"
 #include "params/gridpanel.h"
 
 namespace veq {
 
 namespace {
-
-using brightness::kPrefix;
 
 // Captions of Option1(0) to Option1(6), and the order they stand in from top to bottom: the
 // fixed levels from the brightest down, the light sensor last.
@@ -201,7 +200,11 @@ void LumWindow::but_RD_Click() {
 
 void LumWindow::but_WR_Click() {
     if (!PORT_OUVERT(ctx_.configuration(), ctx_.messages)) return;
+    // A cell nobody read or typed would overwrite the panel's byte (the signature among them):
+    // the write refuses the grid, and the operator is told which cells whatever SEL_REP says.
+    const QVector<int> refused = ops::cellsNotBytes(grid_, kBrightnessTransfer);
     ECRIT_24C01();
+    if (!refused.isEmpty()) ctx_.messages.show(ops::notBytesWarning(refused), Icon::Warning);
 }
 
 void LumWindow::but_LIT_LUM_Click() {
@@ -214,15 +217,14 @@ void LumWindow::but_LIT_LUM_Click() {
     repaintControls();
 
     Exchange ex(link.MSComm1(), ctx_.clock);
-    brightness::wakeUp(ex);
-    ex.send(kPrefix, "PPP");
-    ex.settle();
-    if (LIT_24C01()) {
-        brightness::endAfterFailedRead(ex, link, ctx_.messages, false);
+    const ops::BrightnessRead read =
+        ops::readBrightness(ex, grid_, brightness::afterFailedRead(link));
+    if (read.failed) {
+        brightness::reportFailedRead(link, ctx_.messages, false);
         return;
     }
 
-    const memmap::BrightnessReading r = memmap::decodeBrightness(grid_);
+    const memmap::BrightnessReading& r = read.reading;
     QStringList problems;
     DURE_LDR->setValue(shownWithin(r.period, kPeriodMin, kPeriodMax,
                                    QStringLiteral("Fréquence de commutation"), problems));
@@ -231,7 +233,6 @@ void LumWindow::but_LIT_LUM_Click() {
     clearOptions();
     if (r.option) Option1[static_cast<std::size_t>(*r.option)]->setChecked(true);
 
-    brightness::release(ex);
     // Like a blank memory, a value the controls cannot hold is told whatever SEL_REP says: the
     // next programming would write the value shown, not the one the panel holds.
     if (!problems.isEmpty()) {
@@ -246,33 +247,21 @@ void LumWindow::but_ECRIT_LUM_Click() {
     ConfigurationWindow& link = ctx_.configuration();
     if (!PORT_OUVERT(link, ctx_.messages)) return;
 
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    brightness::wakeUp(ex);
-    ex.settle();
-    // The three cells are changed in a fresh copy of the whole memory. Without one the grid holds
-    // "Er" marks, not the panel's bytes, and writing it back would overwrite the other 125 bytes:
-    // programming stops here instead.
-    if (LIT_24C01()) {
-        brightness::endAfterFailedRead(ex, link, ctx_.messages, true);
-        return;
-    }
-
     memmap::BrightnessSettings settings;
     const int option = selectedOption();
     if (option >= 0) settings.option = option;
     settings.period = DURE_LDR->value();
     settings.threshold = COMP_LDR->value();
-    memmap::encodeBrightness(settings, grid_);
 
-    ex.settle();
-    const bool failed = ECRIT_24C01();
-    ex.send(kPrefix, "OOO");
-    ex.settle();
-    ex.send(kPrefix, "LLL");
-    brightness::release(ex);
-
+    Exchange ex(link.MSComm1(), ctx_.clock);
+    const ops::Programming result =
+        ops::programBrightness(ex, grid_, settings, brightness::afterFailedRead(link));
+    if (result == ops::Programming::NotRead) {
+        brightness::reportFailedRead(link, ctx_.messages, true);
+        return;
+    }
     if (!brightness::resultsReported(link)) return;
-    if (failed)
+    if (result == ops::Programming::Failed)
         ctx_.messages.show(brightness::kPanelError, Icon::Warning);
     else
         ctx_.messages.show(brightness::kProgrammingDone, Icon::Information);

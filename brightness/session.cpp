@@ -2,14 +2,9 @@
 
 namespace veq::brightness {
 
-void endAfterFailedRead(Exchange& ex, const LinkSettings& link, Messages& messages,
-                        bool warnUnlessSilenced) {
-    if (answersChecked(link)) {
+void reportFailedRead(const LinkSettings& link, Messages& messages, bool programming) {
+    if (answersChecked(link) || (programming && resultsReported(link)))
         messages.show(kPanelError, Icon::Warning);
-        return;
-    }
-    release(ex);
-    if (warnUnlessSilenced && resultsReported(link)) messages.show(kPanelError, Icon::Warning);
 }
 
 }  // namespace veq::brightness

@@ -21,8 +21,6 @@ namespace veq {
 
 namespace {
 
-using brightness::kPrefix;
-
 const QColor kWhite(255, 255, 255);
 const QColor kGreen(0, 255, 0);
 
@@ -279,15 +277,13 @@ void SwWindow::LIT_SW_Click() {
     }
 
     Exchange ex(link.MSComm1(), ctx_.clock);
-    brightness::wakeUp(ex);
-    ex.send(kPrefix, "PPP");
-    ex.settle();
-    if (LIT_24C01()) {
-        brightness::endAfterFailedRead(ex, link, ctx_.messages, false);
+    const ops::SwitchesRead read = ops::readSwitches(ex, grid_, brightness::afterFailedRead(link));
+    if (read.failed) {
+        brightness::reportFailedRead(link, ctx_.messages, false);
         return;
     }
 
-    const memmap::Switches s = memmap::decodeSwitches(grid_);
+    const memmap::Switches& s = read.switches;
     for (int i = 0; i < kSwitches; ++i)
         banks_[1].switches[static_cast<std::size_t>(i)]->setValue(
             s.sw3[static_cast<std::size_t>(i)] ? kOn : kOff);
@@ -297,7 +293,6 @@ void SwWindow::LIT_SW_Click() {
     if (s.model == memmap::ColourModel::ThreeColours) Label30->setText(kThreeColours);
     if (s.model == memmap::ColourModel::OneColour) Label30->setText(kOneColour);
 
-    brightness::release(ex);
     if (brightness::resultsReported(link))
         ctx_.messages.show(brightness::kReadDone, Icon::Information);
 }

@@ -24,23 +24,29 @@ double Exchange::lineOwed() {
 }
 
 bool Exchange::send(Prefix prefix, const QByteArray& command, int repeat) {
+    if (broken_) return false;
     const QByteArray bytes = frame(prefix, command, repeat);
     if (bytes.isEmpty()) return false;
     // A write only queues the bytes: the line carries them at its own speed, after what it
     // still owes.
     const double owed = lineOwed();
-    if (!port_.write(bytes)) return false;
+    if (!port_.write(bytes)) {
+        broken_ = true;
+        return false;
+    }
     owed_ = owed + static_cast<double>(bytes.size()) * characterSeconds(port_.settings());
     owedAt_ = clock_.seconds();
     return true;
 }
 
 void Exchange::pause(double seconds) {
+    if (broken_) return;
     const double start = clock_.seconds();
     while (clock_.elapsedSince(start) <= seconds) clock_.pause();
 }
 
 void Exchange::interFrame() {
+    if (broken_) return;
     const double start = clock_.tick();
     // tick() moves once per coarse step; a restart at midnight also counts as a move.
     while (clock_.tick() == start) clock_.pause();
@@ -58,7 +64,7 @@ Reply Exchange::replyWait(Compare compare, int threshold,
     const double limit = kReplyTimeout + lineOwed();
     const double start = clock_.seconds();
     for (;;) {
-        if (clock_.elapsedSince(start) > limit || !port_.isOpen()) {
+        if (broken_ || clock_.elapsedSince(start) > limit || !port_.isOpen()) {
             return Reply{true, port_.readAll()};
         }
         const int count = port_.inBufferCount();

@@ -34,8 +34,12 @@ class Exchange {
     Clock& clock() { return clock_; }
 
     // Writes one frame, or a burst of `repeat` frames in a single write; false when the port
-    // refused it.
+    // refused it. A refused write breaks the exchange: nothing more is sent through it, and its
+    // waits end at once (a reply wait as a time-out), so an operation over a line that stopped
+    // taking bytes ends without holding the operator for every frame it had left.
     bool send(Prefix prefix, const QByteArray& command, int repeat = 1);
+    // True once a write was refused.
+    bool broken() const { return broken_; }
     // Waits until more than `seconds` have passed.
     void pause(double seconds);
     void settle() { pause(kSettle); }
@@ -59,6 +63,7 @@ class Exchange {
     Clock& clock_;
     double owed_ = 0.0;  // line seconds owed at the reading owedAt_
     double owedAt_ = 0.0;
+    bool broken_ = false;
 };
 
 // Seconds one character takes on a line of the given settings ("9600,N,8,1": 10 bits, 1/960 s);

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include "link/exchange.h"
 #include "link/portmap.h"
 
 namespace veq {
@@ -108,14 +109,29 @@ bool QtSerialPort::write(const QByteArray& bytes) {
         checkGone();
         return false;
     }
-    // Nothing leaves before the write is flushed; at 9600 baud a burst of 88 bytes takes about
-    // 92 ms. A line that stops accepting bytes gives up after two seconds.
+    // Nothing leaves before the write is flushed. The driver takes the bytes at once when the line
+    // is moving; a line that does not take them within their own line time and a margin has
+    // stopped (a panel or adapter that no longer reads): what is still queued is dropped, so it
+    // cannot leave later in the middle of another operation, and the write is refused.
+    const qint64 limitMs = writeLimitMs(bytes.size(), characterSeconds(settings_));
     QElapsedTimer timer;
     timer.start();
-    while (port_.isOpen() && port_.bytesToWrite() > 0 && timer.elapsed() < 2000) {
-        if (!port_.waitForBytesWritten(50) && checkGone()) return false;
+    while (port_.isOpen() && port_.bytesToWrite() > 0 && timer.elapsed() < limitMs) {
+        const int left = static_cast<int>(limitMs - timer.elapsed());
+        if (!port_.waitForBytesWritten(qBound(1, left, 50)) && checkGone()) return false;
     }
-    return port_.isOpen() && port_.bytesToWrite() == 0;
+    if (!port_.isOpen()) return false;
+    if (port_.bytesToWrite() > 0) {
+        port_.clear(QSerialPort::Output);
+        port_.clearError();
+        error_ = QStringLiteral("the line did not take the bytes");
+        return false;
+    }
+    return true;
+}
+
+qint64 writeLimitMs(qint64 bytes, double characterSeconds) {
+    return static_cast<qint64>(bytes * characterSeconds * 1000.0) + kWriteMarginMs;
 }
 
 int QtSerialPort::inBufferCount() {

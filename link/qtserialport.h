@@ -46,6 +46,11 @@ class QtSerialPort : public SerialPort {
     QString error_;
 };
 
+// How long a write may wait for the driver to take its bytes: their time on the line and a margin
+// for the scheduler. Past it the line has stopped.
+inline constexpr qint64 kWriteMarginMs = 100;
+qint64 writeLimitMs(qint64 bytes, double characterSeconds);
+
 // Reads a settings text such as "9600,N,8,1"; false when it is not of that form.
 bool applySettings(QSerialPort& port, const QString& settings);
 

@@ -154,8 +154,7 @@ void writeTimeBase(MemoryGrid& grid, quint32 value) {
 std::optional<quint32> parseTimeBaseText(const QString& text) {
     quint64 value = 0;
     int digits = 0;
-    for (const QChar c : text) {
-        if (c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) continue;
+    for (const QChar c : text.trimmed()) {
         const char16_t u = c.unicode();
         if (u < u'0' || u > u'9') return std::nullopt;
         value = value * 10 + (u - u'0');

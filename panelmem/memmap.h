@@ -104,10 +104,10 @@ qint32 readTimeBase(const MemoryGrid& grid);
 int timeBaseChoice(qint32 value);
 // The value as eight digits: digits 7-8 to 113, 5-6 to 114, 3-4 to 115, 1-2 to 116.
 void writeTimeBase(MemoryGrid& grid, quint32 value);
-// The number typed into Text5, when it is one: decimal digits only, spaces and line breaks
-// ignored, 1 to 2147483647 (it must read back positive as a signed 32-bit value). Anything
-// else ("Éditer ici", "", "-5", "3,6", "99999999999") gives nothing: programming must not go on
-// with an undefined time base.
+// The number typed into Text5, when it is one: decimal digits only, blanks (spaces, tabs, line
+// breaks) allowed at its ends but not between digits ("4 2" is no number), 1 to 2147483647 (it must
+// read back positive as a signed 32-bit value). Anything else ("Éditer ici", "", "-5", "3,6",
+// "99999999999") gives nothing: programming must not go on with an undefined time base.
 std::optional<quint32> parseTimeBaseText(const QString& text);
 
 // ---------------------------------------------------------------------------------------------
@@ -176,7 +176,7 @@ struct RateSettings {
     int brightnessOption = 0;     // Option1(1..5) selected, 0 for none (108 keeps "4B")
     int averaging2 = 0;           // HScroll2, 0..4
     int averaging1 = 0;           // HScroll3, 0..3
-    quint32 timeBase = 36000000;  // from parseTimeBaseText(Text5), which holds 36000000 at load
+    quint32 timeBase = 36100000;  // from parseTimeBaseText(Text5): "Heure" at load
     int antiBounce = 1;           // HScroll4, 0..255 (kept to that range)
     int relay1 = 200;             // HScroll6, low 16 bits written
     int relay2 = 800;             // HScroll7, low 16 bits written

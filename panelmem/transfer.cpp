@@ -33,6 +33,17 @@ void open(Exchange& ex, Prefix prefix, int burst) {
     ex.flush();
 }
 
+// The two characters the panel gives for byte k, when they are two hexadecimal digits where its
+// answer puts them; otherwise the answer is out of step (a character too many or too few, a late
+// answer in front) or garbled, and none of its bytes can be trusted.
+std::optional<QString> byteInAnswer(const QByteArray& answer, int k) {
+    const QByteArray two = answer.mid(kFirstBytePosition - 1 + kBytePitch * k, 2);
+    if (two.size() != 2) return std::nullopt;
+    for (const char c : two)
+        if (memmap::hexDigit(QLatin1Char(c)) < 0) return std::nullopt;
+    return QString::fromLatin1(two);
+}
+
 }  // namespace
 
 std::optional<int> byteToSend(const QString& text) {
@@ -44,6 +55,7 @@ std::optional<int> byteToSend(const QString& text) {
         if (d < 0 || ++digits > 2) return std::nullopt;
         value = value * 16 + d;
     }
+    if (digits == 0) return std::nullopt;
     return value;
 }
 
@@ -57,7 +69,7 @@ bool LIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     ex.send(x, "ZA0");
     ex.send(x, byteCommand(p.firstAddress));
     ex.send(x, "ZA1");
-    for (int k = 0; k < p.byteCount; ++k) {
+    for (int k = 0; k < p.byteCount && !ex.broken(); ++k) {
         ex.send(x, "X1X");
         if (p.markEachByte) {
             grid.set(p.firstAddress + k, kPending, colour::kWhite);
@@ -67,23 +79,21 @@ bool LIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     ex.send(x, "X6X");
     if (p.readEndsWithRRR) ex.send(x, "RRR");
 
+    // A line that refused a frame ends the read at once (the wait returns as a time-out).
     const Reply reply = ex.replyWait(Compare::Greater, p.readAbove);
-    if (reply.timedOut) {
+    std::vector<QString> bytes;
+    for (int k = 0; k < p.byteCount && !reply.timedOut; ++k) {
+        const std::optional<QString> b = byteInAnswer(reply.text, k);
+        if (!b) break;
+        bytes.push_back(*b);
+    }
+    if (bytes.size() != static_cast<std::size_t>(p.byteCount)) {
         markAllFailed(grid);
         return true;
     }
-    bool failed = false;
-    for (int k = 0; k < p.byteCount; ++k) {
-        const qsizetype at = kFirstBytePosition - 1 + kBytePitch * k;
-        const QByteArray two = reply.text.mid(at, 2);
-        if (two.size() == 2) {
-            grid.set(p.firstAddress + k, QString::fromLatin1(two), colour::kGreen);
-        } else {
-            grid.set(p.firstAddress + k, kError, colour::kRed);
-            failed = true;
-        }
-    }
-    return failed;
+    for (int k = 0; k < p.byteCount; ++k)
+        grid.set(p.firstAddress + k, bytes[static_cast<std::size_t>(k)], colour::kGreen);
+    return false;
 }
 
 bool ECRIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
@@ -112,11 +122,11 @@ bool ECRIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     if (p.prepareGrid) colourAll(grid, colour::kWhite);
     const Prefix x = p.writePrefix;
     open(ex, x, p.writeOpening);
-    for (int page = 0; page < p.byteCount; page += kPage) {
+    for (int page = 0; page < p.byteCount && !ex.broken(); page += kPage) {
         ex.send(x, "SSS");
         ex.send(x, "ZA0");
         ex.send(x, byteCommand(p.firstAddress + page));
-        for (int k = page; k < page + kPage && k < p.byteCount; ++k) {
+        for (int k = page; k < page + kPage && k < p.byteCount && !ex.broken(); ++k) {
             ex.send(x, byteCommand(bytes[static_cast<std::size_t>(k)]));
             if (p.markEachByte) {
                 grid.setColour(p.firstAddress + k, colour::kGreen);

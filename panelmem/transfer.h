@@ -71,9 +71,11 @@ inline constexpr TransferProfile kMicroswitchTransfer{.readPrefix = Prefix::P_31
 //   redraw, one clock step]; "X6X"; ["RRR"]; wait up to 1 s for more than readAbove characters.
 // Every frame is one write with readPrefix; a burst is one write.
 // Success: byte k goes to cell firstAddress + k from the two characters at position 24 + 6k
-// (1-based) of the answer, green, redrawn; returns false. Time-out: cells 0..127 "Er" on red,
-// each redrawn; returns true. An answer too short to hold a byte (the panel's counts never give
-// one) marks that byte's cell "Er" on red and returns true.
+// (1-based) of the answer, green, redrawn; returns false. The answer is taken only when every one
+// of those pairs is two hexadecimal digits, as a panel always gives them: an answer out of step
+// (a character too many, a late answer in front) or garbled fails as a time-out does. Time-out,
+// such an answer, or a frame the line refused: cells 0..127 "Er" on red, each redrawn; returns
+// true.
 bool LIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfile& profile);
 
 // Writes the profile's cells into the memory; returns the failure flag (true: failed).
@@ -84,13 +86,15 @@ bool LIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfile& prof
 //   page of 16 bytes: "SSS", "ZA0", "Y" + page address, one "Y" + byte per cell [cell green,
 //   redraw, one clock step], "WWW"; wait up to 1 s for exactly writeConfirm characters.
 // Every frame is one write with writePrefix. Success: cells 0..127 green, redrawn, false. Time-out
-// (fewer, or more, characters than writeConfirm): cells 0..127 "Er" on red, redrawn, true. Texts
-// are never changed. A profile without a write (microswitches) sends nothing and returns true.
+// (fewer, or more, characters than writeConfirm) or a frame the line refused (nothing more is
+// sent): cells 0..127 "Er" on red, redrawn, true. Texts are never changed. A profile without a
+// write (microswitches) sends nothing and returns true.
 bool ECRIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfile& profile);
 
-// The byte a cell's text is sent as: spaces are skipped; no digit left is 0 (an empty cell goes
-// as "Y00"); one or two hexadecimal digits of either case are the byte ("5" goes as "Y05", "a5"
-// as "YA5"). Any other text ("Er", "?", "G1", "5Z", "123") is not a byte: nothing.
+// The byte a cell's text is sent as: spaces are skipped; one or two hexadecimal digits of either
+// case are the byte ("5" goes as "Y05", "a5" as "YA5"). Any other text is not a byte: nothing. An
+// empty cell is none either: it holds nothing anybody read or typed ("", " ", "Er", "?", "G1",
+// "5Z", "123").
 std::optional<int> byteToSend(const QString& text);
 
 }  // namespace veq

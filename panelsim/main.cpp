@@ -14,6 +14,7 @@ namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 volatile std::sig_atomic_t g_muteSwitch = 0;
+volatile std::sig_atomic_t g_stallSwitch = 0;
 
 void onSignal(int signo) {
     g_stop = signo;
@@ -21,6 +22,10 @@ void onSignal(int signo) {
 
 void onMuteSwitch(int) {
     g_muteSwitch = g_muteSwitch + 1;
+}
+
+void onStallSwitch(int) {
+    g_stallSwitch = g_stallSwitch + 1;
 }
 
 }  // namespace
@@ -52,14 +57,14 @@ int main(int argc, char* argv[]) {
     }
     veq::sim::Panel panel(memory);
 
-    // The stop signals and the mute switch (SIGUSR1) are held back except while the server
-    // waits, so none slips in between its test of the flags and its wait.
+    // The stop signals and the mute and stall switches (SIGUSR1, SIGUSR2) are held back except
+    // while the server waits, so none slips in between its test of the flags and its wait.
     sigset_t heldSignals;
     sigemptyset(&heldSignals);
-    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaddset(&heldSignals, signo);
+    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) sigaddset(&heldSignals, signo);
     sigset_t waitMask;
     sigprocmask(SIG_BLOCK, &heldSignals, &waitMask);
-    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigdelset(&waitMask, signo);
+    for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) sigdelset(&waitMask, signo);
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
@@ -70,10 +75,15 @@ int main(int argc, char* argv[]) {
     mute.sa_handler = onMuteSwitch;
     sigemptyset(&mute.sa_mask);
     sigaction(SIGUSR1, &mute, nullptr);
+    struct sigaction stall {};
+    stall.sa_handler = onStallSwitch;
+    sigemptyset(&stall.sa_mask);
+    sigaction(SIGUSR2, &stall, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     veq::sim::PtyServer server(panel, options);
     server.watchMuteSwitch(g_muteSwitch);
+    server.watchStallSwitch(g_stallSwitch);
     QString error;
     if (!server.open(error)) {
         std::fprintf(stderr, "veq-panel-sim: %s\n", qPrintable(error));

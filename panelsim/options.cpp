@@ -82,6 +82,13 @@ ParsedOptions parseOptions(const QStringList& arguments) {
         QStringLiteral("Answer the first N frames, then die at once as if killed (SIGKILL): the "
                        "terminal disappears and answers still on their way are lost."),
         QStringLiteral("N"));
+    const QCommandLineOption stallAfter(
+        QStringLiteral("stall-after"),
+        QStringLiteral("Take the first N frames, then stop taking bytes, like a panel or adapter "
+                       "that no longer reads its line: the terminal holds the tool's writes back "
+                       "and what reaches it meanwhile is lost. SIGUSR2 lets the line go again "
+                       "(and stops it again)."),
+        QStringLiteral("N"));
     const QCommandLineOption lag(
         QStringLiteral("lag"),
         QStringLiteral("The answer to a closing frame (X6X, RRR, WWW: those after which the tool "
@@ -92,7 +99,7 @@ ParsedOptions parseOptions(const QStringList& arguments) {
         QStringList{QStringLiteral("v"), QStringLiteral("verbose")},
         QStringLiteral("Log every frame received and every committed write on standard error."));
     p.addOptions({link, load, save, fill, pace, mute, garble, shortBy, extra, muteAfter, dieAfter,
-                  lag, verbose});
+                  stallAfter, lag, verbose});
     r.helpText = p.helpText();
 
     if (!p.parse(arguments)) {
@@ -143,6 +150,10 @@ ParsedOptions parseOptions(const QStringList& arguments) {
     }
     if (p.isSet(dieAfter) && !readCount(p.value(dieAfter), o.dieAfter, 1, kMaxFrames)) {
         r.error = QStringLiteral("--die-after takes a number from 1 to %1").arg(kMaxFrames);
+        return r;
+    }
+    if (p.isSet(stallAfter) && !readCount(p.value(stallAfter), o.stallAfter, 0, kMaxFrames)) {
+        r.error = QStringLiteral("--stall-after takes a number from 0 to %1").arg(kMaxFrames);
         return r;
     }
     if (p.isSet(lag) && !readSeconds(p.value(lag), o.lag)) {

@@ -21,6 +21,7 @@ struct Options {
     int extra = 0;                     // characters added to each answer
     int muteAfter = -1;                // answers only this many frames, then none (-1: no limit)
     int dieAfter = -1;                 // dies as if killed after this many frames (-1: never)
+    int stallAfter = -1;               // stops taking bytes after this many frames (-1: never)
     double lag = 0.0;                  // seconds the answer to a closing frame takes
     bool verbose = false;              // frames and commits on the standard error
 };

@@ -128,13 +128,35 @@ void PtyServer::watchMuteSwitch(const volatile std::sig_atomic_t& counter) {
     muteSwitchSeen_ = counter;
 }
 
-void PtyServer::followMuteSwitch() {
-    if (!muteSwitch_) return;
-    const std::sig_atomic_t now = *muteSwitch_;
+void PtyServer::watchStallSwitch(const volatile std::sig_atomic_t& counter) {
+    stallSwitch_ = &counter;
+    stallSwitchSeen_ = counter;
+}
+
+void PtyServer::setStalled(bool stalled) {
+    if (stalled == stalled_) return;
+    stalled_ = stalled;
+    if (stalled_) {
+        // The terminal's output stops: the tool's writes are held back in its own queue.
+        ::tcflow(slave_, TCOOFF);
+    } else {
+        // What reached the terminal before it stopped was never taken: a line nobody listened to.
+        ::tcflush(master_, TCIFLUSH);
+        ::tcflow(slave_, TCOON);
+    }
+    std::printf("%s\n", stalled_ ? "stall on" : "stall off");
+    std::fflush(stdout);
+}
+
+void PtyServer::followSwitches() {
     // Two signals before one look switch twice: back where it was, but both are reported.
-    while (muteSwitchSeen_ != now) {
+    while (muteSwitch_ && muteSwitchSeen_ != *muteSwitch_) {
         ++muteSwitchSeen_;
         setMuted(!muted_);
+    }
+    while (stallSwitch_ && stallSwitchSeen_ != *stallSwitch_) {
+        ++stallSwitchSeen_;
+        setStalled(!stalled_);
     }
 }
 
@@ -142,7 +164,7 @@ void PtyServer::takeInput(const char* bytes, long n, Clock::time_point now) {
     using std::chrono::duration;
     using std::chrono::duration_cast;
     const auto lag = duration_cast<Clock::duration>(duration<double>(options_.lag));
-    for (long i = 0; i < n && !dying_; ++i) {
+    for (long i = 0; i < n && !dying_ && !stalled_; ++i) {
         // Each character reaches the panel once the line has carried it; the panel answers a
         // frame as soon as its last character is in.
         Clock::time_point arrived = now;
@@ -168,6 +190,12 @@ void PtyServer::takeInput(const char* bytes, long n, Clock::time_point now) {
         const QByteArray answer = shape(raw);
         // --die-after: the last frame is still answered, then nothing more is taken in.
         if (options_.dieAfter > 0 && framesTaken_ >= options_.dieAfter) dying_ = true;
+        // --stall-after: the last frame is still answered; the bytes behind it are lost.
+        if (options_.stallAfter >= 0 && !stallAfterReached_ &&
+            framesTaken_ >= options_.stallAfter) {
+            stallAfterReached_ = true;
+            setStalled(true);
+        }
         if (closing) arrived += lag;
         for (char c : answer) {
             Clock::time_point due = arrived;
@@ -216,10 +244,11 @@ bool PtyServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wait
     using namespace std::chrono_literals;
     char buffer[4096];
     while (!stop) {
-        followMuteSwitch();
+        followSwitches();
         if (!out_.empty()) writeDue(Clock::now());
 
-        pollfd pfd{master_, POLLIN, 0};
+        // Stopped, the line is not read: only the answers due and the signals are waited for.
+        pollfd pfd{master_, static_cast<short>(stalled_ ? 0 : POLLIN), 0};
         timespec ts{};
         const timespec* timeout = nullptr;
         if (!out_.empty()) {

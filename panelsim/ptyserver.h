@@ -43,6 +43,9 @@ class PtyServer {
     // run() notices it before each wait and reports the new state on the standard output.
     void watchMuteSwitch(const volatile std::sig_atomic_t& counter);
     bool muted() const { return muted_; }
+    // Each step of `counter` stops the line or lets it go again ("stall on" / "stall off").
+    void watchStallSwitch(const volatile std::sig_atomic_t& counter);
+    bool stalled() const { return stalled_; }
 
   private:
     struct Pending {
@@ -53,8 +56,11 @@ class PtyServer {
     void takeInput(const char* bytes, long n, Clock::time_point now);
     QByteArray shape(QByteArray answer) const;
     void setMuted(bool muted);
-    // Switches the answers when the mute switch has moved since the last look.
-    void followMuteSwitch();
+    // Stopped, the terminal holds back what the tool writes and nothing is read; let go, what
+    // came in while stopped is dropped.
+    void setStalled(bool stalled);
+    // Switches the answers, or the line, when a switch has moved since the last look.
+    void followSwitches();
     // Writes every character that is due.
     void writeDue(Clock::time_point now);
     void removeLink();
@@ -76,6 +82,10 @@ class PtyServer {
     bool dying_ = false;             // the frame count of --die-after is reached
     const volatile std::sig_atomic_t* muteSwitch_ = nullptr;
     std::sig_atomic_t muteSwitchSeen_ = 0;
+    bool stalled_ = false;
+    bool stallAfterReached_ = false;  // --stall-after has stopped the line
+    const volatile std::sig_atomic_t* stallSwitch_ = nullptr;
+    std::sig_atomic_t stallSwitchSeen_ = 0;
 };
 
 }  // namespace veq::sim

@@ -14,6 +14,7 @@
 #include "link/ui/configuration.h"
 #include "link/ui/twips.h"
 #include "link/ui/windows.h"
+#include "panelmem/operations.h"
 #include "panelmem/transfer.h"
 
 namespace veq {
@@ -29,6 +30,10 @@ const QString kReadDone = QStringLiteral("Lecture effectuée avec succés.");
 const QString kWriteDone = QStringLiteral("Programmation effectuée avec succés.");
 const QString kErrorMessage = QStringLiteral(
     "Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur l'afficheur.");
+const QString kReadFirst = QStringLiteral(
+    "Les paramètres du panneau doivent d'abord être lus avec succès (« Lire les paramètres ») "
+    "avant de pouvoir le programmer : une partie de sa mémoire n'a pas été lue. Rien n'a été "
+    "programmé.");
 
 // Top of the controls kept below the window's height.
 constexpr int kHiddenTop = 5040;
@@ -220,7 +225,9 @@ void Dump24c01::buildTimeBaseFrame() {
     Text3->setFocusPolicy(Qt::NoFocus);
     placeTwips(Text3, 2130, 285, 1260, 285);
 
-    Text5 = new QLineEdit(QStringLiteral("36000000"), base);
+    // The stored value of the choice selected at load, so that programming writes what "Heure"
+    // means.
+    Text5 = new QLineEdit(memmap::kTimeBaseStored[0], base);
     Text5->setObjectName(QStringLiteral("Text5"));
     Text5->setAccessibleName(QStringLiteral("Registre de la base de temps"));
     Text5->setToolTip(
@@ -572,20 +579,22 @@ void Dump24c01::but_lit_para_Click() {
     for (QButtonGroup* g : {brightnessGroup, digitsGroup, modeGroup, suppressGroup}) deselectAll(g);
 
     Exchange ex(link.MSComm1(), ctx_.clock);
-    const bool failed = LIT_24C01(ex, grid_, kRateTransfer);
+    const ops::RateRead read = ops::readRate(ex, grid_);
 
-    if (memmap::isBlank(grid_)) {
-        if (const int option = memmap::blankBrightnessOption(grid_))
-            brightnessGroup->button(option)->setChecked(true);
+    if (read.blank) {
+        if (read.blankBrightnessOption)
+            brightnessGroup->button(read.blankBrightnessOption)->setChecked(true);
         for (int i = 0; i < 5; ++i) {
             HScroll1[static_cast<size_t>(i)]->setValue(1);
             setRangeColour(i, colour::kOrange);
         }
         ctx_.messages.show(kBlankMessage, Icon::Warning);
     } else {
-        applyReading(memmap::decodeRate(grid_));
+        applyReading(read.reading);
     }
-    finalMessage(failed, kReadDone);
+    // The caption says what the slider now holds, even when the read left it where it was.
+    HScroll4_Change();
+    finalMessage(read.failed, kReadDone);
 }
 
 memmap::RateSettings Dump24c01::settings(quint32 timeBase) const {
@@ -631,23 +640,15 @@ void Dump24c01::but_ecrit_para_Click() {
         return;
     }
 
-    memmap::encodeRate(settings(*timeBase), grid_);
-
-    // The write refuses a grid holding anything but bytes (after a failed read 125 to 127 hold
-    // "Er") and then sends nothing; the closing frames only follow a write that went out.
-    bool sendable = true;
-    for (int a = kRateTransfer.firstAddress;
-         a < kRateTransfer.firstAddress + kRateTransfer.byteCount; ++a)
-        if (!byteToSend(grid_.text(a))) sendable = false;
-
     Exchange ex(link.MSComm1(), ctx_.clock);
-    const bool failed = ECRIT_24C01(ex, grid_, kRateTransfer);
-    if (sendable) {
-        ex.send(Prefix::P31, "OOO");
-        ex.settle();
-        ex.send(Prefix::P31, "RRR");
+    const ops::Programming result = ops::programRate(ex, grid_, settings(*timeBase));
+    // After a failed read part of the memory is unknown: nothing was sent, and reading again is
+    // what helps, not trying again.
+    if (result == ops::Programming::NotRead) {
+        ctx_.messages.show(kReadFirst, Icon::Warning);
+        return;
     }
-    finalMessage(failed, kWriteDone);
+    finalMessage(result == ops::Programming::Failed, kWriteDone);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -663,8 +664,12 @@ void Dump24c01::but_RD_Click() {
 void Dump24c01::but_WR_Click() {
     LinkSettings& link = ctx_.configuration();
     if (!PORT_OUVERT(link, ctx_.messages)) return;
+    // A cell nobody read or typed would overwrite the panel's byte: the write refuses the grid,
+    // and the operator is told which cells whatever SEL_REP says.
+    const QVector<int> refused = ops::cellsNotBytes(grid_, kRateTransfer);
     Exchange ex(link.MSComm1(), ctx_.clock);
     ECRIT_24C01(ex, grid_, kRateTransfer);
+    if (!refused.isEmpty()) ctx_.messages.show(ops::notBytesWarning(refused), Icon::Warning);
 }
 
 }  // namespace veq

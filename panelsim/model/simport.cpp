@@ -54,6 +54,8 @@ void SimSerialPort::unplug() {
 
 bool SimSerialPort::write(const QByteArray& bytes) {
     if (!open_) return false;
+    if (faults.takeWrites == 0) return false;
+    if (faults.takeWrites > 0) --faults.takeWrites;
     const double now = clock_.seconds();
     writes.push_back({now, bytes});
     auto device = bus_.device(number_);

@@ -22,6 +22,9 @@ struct LineFaults {
     // Clock seconds each character takes on the line (0: an answer is there at the next poll).
     // At 9600 baud 8N1 a character takes 1/960 s; answers queue behind each other.
     double charSeconds = 0.0;
+    // Writes the line still takes before it stops taking any (-1: it never stops); each one taken
+    // counts down. A refused write reaches nobody.
+    int takeWrites = -1;
 };
 
 // A bench of simulated serial ports: COM numbers mapped to devices. A port number with no

@@ -191,8 +191,8 @@ TEST_F(Transfer, BrightnessWriteEightPagesAndExactly800) {
 }
 
 TEST_F(Transfer, WrittenBytesReadBackTheSame) {
-    const QStringList texts = {"5", "", " ", "a5", "FF", " 7", "C 3"};
-    const QStringList sentAs = {"05", "00", "00", "A5", "FF", "07", "C3"};
+    const QStringList texts = {"5", "a5", "FF", " 7", "C 3"};
+    const QStringList sentAs = {"05", "A5", "FF", "07", "C3"};
     for (int a = 96; a < 128; ++a) grid.setText(a, texts[a % texts.size()]);
     ASSERT_FALSE(ECRIT_24C01(ex, grid, kRateTransfer));
     ASSERT_FALSE(LIT_24C01(ex, grid, kRateTransfer));
@@ -206,8 +206,11 @@ TEST_F(Transfer, WrittenBytesReadBackTheSame) {
 }
 
 TEST_F(Transfer, CellsThatAreNotAByteStopTheWriteBeforeItsFirstFrame) {
+    // An empty cell holds nothing anybody read or typed: never sent as "00".
     QStringList bad = {"Er", "?", "G1", "5Z", "123"};
-    bad << QString(3000, QChar('A')) << "-1" << QString(QChar(0)) << QStringLiteral("１") << "0x";
+    bad << QString(3000, QChar('A')) << "-1" << QString(QChar(0)) << QStringLiteral("１") << "0x"
+        << ""
+        << " ";
     for (const auto* profile : {&kRateTransfer, &kBrightnessTransfer}) {
         for (int a = 0; a < 128; ++a) grid.set(a, "3C", kGreen);
         for (int k = 0; k < bad.size(); ++k) grid.setText(100 + 2 * k, bad[k]);
@@ -223,13 +226,66 @@ TEST_F(Transfer, CellsThatAreNotAByteStopTheWriteBeforeItsFirstFrame) {
     EXPECT_FALSE(ECRIT_24C01(ex, grid, kRateTransfer));  // the rate window sends 96..127 only
 }
 
-TEST_F(Transfer, AnAnswerTooShortForItsBytesMarksThemFailed) {
-    TransferProfile early = kRateTransfer;  // the panel's own counts never allow this
-    early.readAbove = 40;
-    port.faults.perPoll = 60;
-    EXPECT_TRUE(LIT_24C01(ex, grid, early));
-    EXPECT_TRUE(grid.text(96) == stored(96) && grid.colour(96) == kGreen);
-    EXPECT_TRUE(grid.text(127) == "Er" && grid.colour(127) == kRed);
+// Each byte's two characters must be hexadecimal digits where the answer puts them; otherwise
+// none of the bytes is trusted and the read fails as a time-out does.
+TEST_F(Transfer, AnAnswerOutOfStepOrGarbledFailsTheWholeRead) {
+    struct Case {
+        const char* name;
+        const TransferProfile* profile;
+        std::function<void(sim::LineFaults&)> fault;
+        int readAbove = 0;  // taken earlier than the panel's own counts allow, when set
+    };
+    int answers = 0;
+    const Case cases[] = {
+        {"one character too many per answer", &kRateTransfer,
+         [](sim::LineFaults& f) { f.extra = "~"; }},
+        {"a late acknowledgement in front", &kRateTransfer,
+         [&](sim::LineFaults& f) {
+             f.garble = [&](const QByteArray& a) {
+                 return ++answers == 2 ? QByteArray("01\x02\x06\x03") + a : a;
+             };
+         }},
+        {"a byte garbled", &kBrightnessTransfer,
+         [&](sim::LineFaults& f) {
+             f.garble = [&](const QByteArray& a) {
+                 return ++answers == 80 ? a.left(3) + "G" + a.mid(4) : a;
+             };
+         }},
+        {"an answer too short for its bytes", &kRateTransfer,
+         [](sim::LineFaults& f) { f.perPoll = 60; }, 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        answers = 0;
+        port.faults = {};
+        c.fault(port.faults);
+        TransferProfile p = *c.profile;
+        if (c.readAbove) p.readAbove = c.readAbove;
+        for (int i = 0; i < 128; ++i) grid.set(i, "AB", kWhite);
+        EXPECT_TRUE(LIT_24C01(ex, grid, p));
+        expectAllFailed();
+    }
+}
+
+// A line that stops taking bytes ends the transfer at its first refused frame: nothing more is
+// sent and no wait is made for a reply.
+TEST_F(Transfer, ARefusedFrameEndsTheTransferAtOnce) {
+    for (const bool write : {false, true}) {
+        SCOPED_TRACE(write ? "write" : "read");
+        for (int i = 0; i < 128; ++i) grid.set(i, "5A", kWhite);
+        port.writes.clear();
+        port.faults = {};
+        port.faults.takeWrites = 12;
+        Exchange stalled(*owned, h.clock);
+        const double start = h.clock.seconds();
+        EXPECT_TRUE(write ? ECRIT_24C01(stalled, grid, kRateTransfer)
+                          : LIT_24C01(stalled, grid, kRateTransfer));
+        EXPECT_TRUE(stalled.broken());
+        EXPECT_EQ(port.writes.size(), 12u);
+        EXPECT_LT(h.clock.seconds() - start, 1.0);  // no reply wait
+        expectAllFailed();
+        EXPECT_FALSE(stalled.send(Prefix::P31, "RRR"));
+    }
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST_F(ParamsWindow, OpensNarrowWithEveryControlInPlaceAndItsInitialState) {
     EXPECT_EQ(option("Option2(3)")->toolTip(), "autre base de temps");
     EXPECT_EQ(edit("Text3")->text(), "Base de temps :");
     QLineEdit* text5 = edit("Text5");
-    EXPECT_EQ(text5->text(), "36000000");
+    EXPECT_EQ(text5->text(), "36100000");  // what "Heure" stands for
     EXPECT_FALSE(text5->isEnabled());
     EXPECT_TRUE(text5->isVisibleTo(&w));
 

@@ -1,3 +1,4 @@
+#include "brightness/lum.h"
 #include "link/frame.h"
 #include "tests/params/fixture.h"
 
@@ -64,12 +65,14 @@ TEST_F(ParamsWindow, ReadingAnOtherTimeBaseKeepsUnknownAveragingAndClearsUnsetFl
     for (auto [a, b] : {std::pair{113, 0x00}, {114, 0x51}, {115, 0x25}, {116, 0x02}})
         h.panel->memory[static_cast<std::size_t>(a)] = static_cast<std::uint8_t>(b);
     h.panel->memory[122] = 0x40;  // 3 digits, neither display mode nor suppression
+    h.panel->memory[117] = 0x01;  // the anti-bounce slider's own initial value
     setSlider("HScroll2", 1);
     setSlider("HScroll3", 2);
     click("but_lit_para");
 
     EXPECT_EQ(slider("HScroll2")->value(), 1);
     EXPECT_EQ(slider("HScroll3")->value(), 2);
+    EXPECT_EQ(box("Text2"), "Anti rebond numérique 0,1 mS.");  // not load's "1,0"
     EXPECT_TRUE(option("Option2(3)")->isChecked());
     EXPECT_EQ(edit("Text5")->text(), "36000000");
     EXPECT_TRUE(edit("Text5")->isVisibleTo(&w));
@@ -241,10 +244,10 @@ TEST_F(ParamsWindow, ProgrammingAfterABlankReadWritesTheBrightnessCodeAndNoFlags
     EXPECT_EQ(panelByte(106), 0x5A);
     EXPECT_EQ(panelByte(108), 0x10);
     EXPECT_EQ(panelByte(122), 0x00);
-    // Load's register, 36000000, although "Heure" is selected.
-    EXPECT_EQ(panelByte(113), 0x00);
-    EXPECT_EQ(panelByte(114), 0x51);
-    EXPECT_EQ(panelByte(115), 0x25);
+    // "Heure", selected at load, is written as it reads back: 36100000.
+    EXPECT_EQ(panelByte(113), 0xA0);
+    EXPECT_EQ(panelByte(114), 0xD7);
+    EXPECT_EQ(panelByte(115), 0x26);
     EXPECT_EQ(panelByte(116), 0x02);
 }
 
@@ -252,7 +255,7 @@ TEST_F(ParamsWindow, AnOtherTimeBaseMustBeAWholeNumberTheFourBytesHold) {
     click("Option2(3)");
     QLineEdit* text5 = edit("Text5");
     const std::size_t before = writes();
-    for (const char* typed : {"", "abc", "3,6", "-5", "0", "2147483648"}) {
+    for (const char* typed : {"", "abc", "3,6", "-5", "0", "2147483648", "4 2"}) {
         if (*typed) text5->setText(QLatin1String(typed));
         h.messages.shown.clear();
         click("but_ecrit_para");
@@ -262,10 +265,9 @@ TEST_F(ParamsWindow, AnOtherTimeBaseMustBeAWholeNumberTheFourBytesHold) {
         EXPECT_EQ(writes(), before) << typed;
         EXPECT_TRUE(cell(106)->text().isEmpty()) << typed;  // nothing encoded either
     }
-    EXPECT_TRUE(h.messages.shown[0].text.contains("2147483648"));
+    EXPECT_TRUE(h.messages.shown[0].text.contains("4 2"));
 
-    text5->clear();
-    QTest::keyClicks(text5, "2147483647");
+    text5->setText(" 2147483647 ");  // blanks at its ends only
     h.messages.shown.clear();
     click("but_ecrit_para");
     EXPECT_EQ(messages(), std::vector<QString>{kWriteOk});
@@ -284,28 +286,48 @@ TEST_F(ParamsWindow, AWriteWithoutItsConfirmationStillClosesWithOOOAndRRR) {
     EXPECT_EQ(cell(100)->text(), "Er");
 }
 
-TEST_F(ParamsWindow, AfterAFailedReadProgrammingSendsNothingAndSaysSo) {
+TEST_F(ParamsWindow, AfterAFailedReadProgrammingSendsNothingAndSaysWhy) {
     h.port().faults.mute = true;
     click("but_lit_para");
     h.port().faults.mute = false;
     setSliders({1, 199, 399, 599, 799});
-    h.messages.shown.clear();
     const std::size_t before = writes();
-    click("but_ecrit_para");
+    // 125 to 127 still hold "Er": no byte of the panel is overwritten with a guess, and the
+    // operator is told to read first, whatever the response control says.
+    for (const char* rep : {"OUI", "NON"}) {
+        SCOPED_TRACE(rep);
+        selectResponseControl(QLatin1String(rep));
+        h.messages.shown.clear();
+        click("but_ecrit_para");
+        EXPECT_EQ(writes(), before);
+        expectShown(h.messages, {{kReadFirst, Icon::Warning}});
+        EXPECT_EQ(cell(126)->text(), "Er");
+        EXPECT_EQ(colourNumber(background(cell(126))), kRed);
+        EXPECT_EQ(colourNumber(background(cell(100))), colour::kWhite);
+        EXPECT_EQ(cell(106)->text(), "5A");  // the controls are in the grid, ready once re-read
+    }
+}
 
-    // 125 to 127 still hold "Er": no byte of the panel is overwritten with a guess.
-    EXPECT_EQ(writes(), before);
-    EXPECT_EQ(messages(), std::vector<QString>{kError});
-    EXPECT_EQ(cell(126)->text(), "Er");
-    EXPECT_EQ(colourNumber(background(cell(126))), kRed);
-    EXPECT_EQ(colourNumber(background(cell(100))), colour::kWhite);
-    EXPECT_EQ(cell(106)->text(), "5A");  // the controls are in the grid, ready once re-read
-
-    selectResponseControl("NON");
-    h.messages.shown.clear();
-    click("but_ecrit_para");
-    EXPECT_EQ(writes(), before);
-    EXPECT_TRUE(h.messages.shown.empty());
+// Empty cells hold nothing anybody read or typed: an untouched grid's "Envoi" sends nothing, in
+// either window that has one, and says which cells, whatever the response control says.
+TEST_F(ParamsWindow, AnUntouchedGridIsNeverSent) {
+    LumWindow lum(h.context);
+    const std::array<std::uint8_t, 128> memory = h.panel->memory;
+    for (const char* rep : {"OUI", "NON"}) {
+        selectResponseControl(QLatin1String(rep));
+        for (QWidget* window : std::initializer_list<QWidget*>{&w, &lum}) {
+            SCOPED_TRACE(std::string(rep) + " " + window->objectName().toStdString());
+            h.messages.shown.clear();
+            const std::size_t before = writes();
+            window->findChild<QPushButton*>(QStringLiteral("but_WR"))->click();
+            EXPECT_EQ(writes(), before);
+            ASSERT_EQ(h.messages.shown.size(), 1u);
+            EXPECT_EQ(h.messages.shown[0].icon, Icon::Warning);
+            EXPECT_TRUE(h.messages.shown[0].text.contains(window == &w ? "60h, 61h" : "00h, 01h"));
+            EXPECT_TRUE(h.messages.shown[0].text.contains("Lisez d'abord la mémoire"));
+        }
+    }
+    EXPECT_EQ(h.panel->memory, memory);
 }
 
 }  // namespace
