@@ -299,7 +299,8 @@ QString parametersText(const memmap::RateSettings& s) {
     lines << QStringLiteral("Nombre de digits : %1").arg(text(j[kDigits]));
     lines << QStringLiteral("Affichage : %1").arg(text(j[kDisplay]));
     lines << QStringLiteral("Suppression des zéros : %1").arg(text(j[kSuppression]));
-    lines << QStringLiteral("Luminosité : %1").arg(text(j[kBrightness]));
+    lines << QStringLiteral("Luminosité : %1")
+                 .arg(j[kBrightness].isNull() ? QStringLiteral("aucune") : text(j[kBrightness]));
     lines << QStringLiteral("Premier curseur (caché) : %1").arg(s.ranges[0].slider);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
