@@ -5,7 +5,7 @@ BUILD_SAN ?= build-san
 JOBS      ?= $(shell nproc)
 SUDO      := $(if $(filter 0,$(shell id -u)),,sudo)
 PACKAGES  := cmake make g++ clang-14 libclang-rt-14-dev qt6-base-dev qt6-serialport-dev \
-             libgtest-dev libgmock-dev googletest xvfb xauth
+             libgtest-dev libgmock-dev googletest xvfb xauth fonts-liberation2 qt6-translations-l10n
 
 .PHONY: all deps build build-san test run clean format fuzz
 FUZZ_SECONDS ?= 20

@@ -2,6 +2,7 @@
 
 #include "app/lib/principal.h"
 #include "app/lib/splash.h"
+#include "app/lib/startup.h"
 #include "link/qtserialport.h"
 #include "link/traceport.h"
 #include "link/ui/qtplatform.h"
@@ -9,6 +10,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(veq::kAppTitle);
+    veq::prepareApplication(app);
 
     veq::SteadyClock clock;
     veq::QtMessages messages;

@@ -14,7 +14,7 @@
 #include "panelmem/memmap.h"
 #include "panelmem/operations.h"
 #include "panelmem/transfer.h"
-#include "params/gridpanel.h"
+#include "panelmem/ui/gridpanel.h"
 
 namespace veq {
 
@@ -36,6 +36,15 @@ constexpr int kLeft = 120;
 constexpr int kColumnWidth = 3000;
 constexpr int kGridLeft = 3240;
 constexpr int kButtonsTop = 3360;  // level with the grid's own buttons
+// Top to bottom: the options, each as high as the style's option with its caption; each slider
+// under its heading; the buttons.
+constexpr int kOptionPitch = 285;
+constexpr int kOptionsHeight = LumWindow::kOptions * kOptionPitch + 90;
+constexpr int kHeadingHeight = 255;
+constexpr int kSliderHeight = 300;
+constexpr int kThresholdTop = 60 + kOptionsHeight + 30;
+constexpr int kPeriodTop = kThresholdTop + kHeadingHeight + kSliderHeight + 30;
+static_assert(kPeriodTop + kHeadingHeight + kSliderHeight <= kButtonsTop);
 constexpr int kWidth = kGridLeft + 6375 + 120;
 constexpr int kHeight = kButtonsTop + 375 + 120;
 
@@ -89,18 +98,19 @@ int shownWithin(int value, int min, int max, const QString& what, QStringList& p
 LumWindow::LumWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("LUM"));
     setWindowTitle(QStringLiteral(" Luminosité."));
+    useWindowFont(this);
     setClientSizeTwips(this, kWidth, kHeight);
 
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("Frame_Option1"));
     frame->setFrameShape(QFrame::StyledPanel);
-    placeTwips(frame, kLeft, 60, kColumnWidth, 1800);
+    placeTwips(frame, kLeft, 60, kColumnWidth, kOptionsHeight);
     options_ = new QButtonGroup(this);
     options_->setExclusive(true);
     for (int i = 0; i < kOptions; ++i) {
         auto* o = new QRadioButton(QString::fromUtf8(kOptionCaptions[i]), frame);
         o->setObjectName(QStringLiteral("Option1(%1)").arg(i));
-        placeTwips(o, 180, 60 + 240 * kOptionRows[i], kColumnWidth - 300, 240);
+        placeTwips(o, 180, 45 + kOptionPitch * kOptionRows[i], kColumnWidth - 300, kOptionPitch);
         options_->addButton(o, i);
         Option1[static_cast<std::size_t>(i)] = o;
     }
@@ -110,30 +120,32 @@ LumWindow::LumWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx
     Text4 = heading(this, "Text4", QStringLiteral("Commutation JOUR/NUIT"),
                     QStringLiteral("Seuil de commutation jour/nuit avec 0=Jour. 15=Nuit(4 par "
                                    "défaut)"));
-    placeTwips(Text4, kLeft, 1920, kColumnWidth, 285);
+    placeTwips(Text4, kLeft, kThresholdTop, kColumnWidth, kHeadingHeight);
     COMP_LDR = slider(this, "COMP_LDR", kThresholdMin, kThresholdMax, kThresholdInitial,
                       QStringLiteral("0=Jour. 15=Nuit(4 par défaut)"),
                       QStringLiteral("Seuil de commutation jour/nuit, de 0 (jour) à 15 (nuit)"));
-    placeTwips(COMP_LDR, kLeft, 2205, kColumnWidth - 600, 330);
+    placeTwips(COMP_LDR, kLeft, kThresholdTop + kHeadingHeight, kColumnWidth - 600, kSliderHeight);
     comp_value_ = new QLabel(this);
-    placeTwips(comp_value_, kLeft + kColumnWidth - 540, 2205, 540, 330);
+    placeTwips(comp_value_, kLeft + kColumnWidth - 540, kThresholdTop + kHeadingHeight, 540,
+               kSliderHeight);
 
     Text5_1 = heading(this, "Text5(1)", QStringLiteral("Fréquence de Commutation"),
                       QStringLiteral("Fréquence de Commutation sur les 4 mesures de luminosité "
                                      "précédentes."));
-    placeTwips(Text5_1, kLeft, 2610, kColumnWidth, 285);
+    placeTwips(Text5_1, kLeft, kPeriodTop, kColumnWidth, kHeadingHeight);
     DURE_LDR = slider(this, "DURE_LDR", kPeriodMin, kPeriodMax, kPeriodInitial,
                       QStringLiteral("de 1 à 128 secondes (5sec par défaut)"),
                       QStringLiteral("Fréquence de commutation, de 1 à 128 secondes"));
-    placeTwips(DURE_LDR, kLeft, 2895, kColumnWidth - 600, 330);
+    placeTwips(DURE_LDR, kLeft, kPeriodTop + kHeadingHeight, kColumnWidth - 600, kSliderHeight);
     dure_value_ = new QLabel(this);
-    placeTwips(dure_value_, kLeft + kColumnWidth - 540, 2895, 540, 330);
+    placeTwips(dure_value_, kLeft + kColumnWidth - 540, kPeriodTop + kHeadingHeight, 540,
+               kSliderHeight);
 
     // The sliders alone do not say which value they hold: the number stands beside each.
-    for (QLabel* l : {comp_value_, dure_value_}) {
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        l->setAccessibleName(QStringLiteral("Valeur"));
-    }
+    // Described rather than named: a label given a name publishes it instead of its text.
+    for (QLabel* l : {comp_value_, dure_value_}) l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    comp_value_->setAccessibleDescription(QStringLiteral("Seuil de commutation jour/nuit"));
+    dure_value_->setAccessibleDescription(QStringLiteral("Fréquence de commutation"));
     comp_value_->setObjectName(QStringLiteral("Valeur_COMP_LDR"));
     dure_value_->setObjectName(QStringLiteral("Valeur_DURE_LDR"));
     auto showThreshold = [this](int v) { comp_value_->setText(QString::number(v)); };
@@ -161,6 +173,7 @@ LumWindow::LumWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx
     gridPanel_ = new GridPanel(this, grid_, grid);
     connect(gridPanel_->but_RD, &QPushButton::clicked, this, [this] { but_RD_Click(); });
     connect(gridPanel_->but_WR, &QPushButton::clicked, this, [this] { but_WR_Click(); });
+    keepHiddenControlsOutOfReach(this);
 }
 
 int LumWindow::selectedOption() const {

@@ -15,7 +15,7 @@
 #include "link/ui/windows.h"
 #include "panelmem/memmap.h"
 #include "panelmem/transfer.h"
-#include "params/gridpanel.h"
+#include "panelmem/ui/gridpanel.h"
 
 namespace veq {
 
@@ -123,6 +123,7 @@ static DipRow dipRow(QFont font) {
 SwWindow::SwWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("SW"));
     setWindowTitle(QStringLiteral(" Lecture de la configuration des microswitches."));
+    useWindowFont(this);
 
     const DipRow row = dipRow(font());
     const int bankWidth =
@@ -136,7 +137,8 @@ SwWindow::SwWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx_(
 
     Label30 = new QLabel(this);
     Label30->setObjectName(QStringLiteral("Label30"));
-    Label30->setAccessibleName(QStringLiteral("Modèle de couleur du panneau"));
+    // Described rather than named, so that the label publishes the model it shows.
+    Label30->setAccessibleDescription(QStringLiteral("Modèle de couleur du panneau"));
     Label30->setAlignment(Qt::AlignCenter);
     Label30->setEnabled(false);
     placeTwips(Label30, kLeft, kModelTop, banksWidth, 285);
@@ -152,6 +154,10 @@ SwWindow::SwWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx_(
     grid.editButtons = false;
     gridPanel_ = new GridPanel(this, grid_, grid);
     connect(gridPanel_->but_RD, &QPushButton::clicked, this, [this] { but_RD_Click(); });
+    // The grid's title, five times as long as the other windows' one, is shown whole.
+    const int titleRight = gridPanel_->Label26->geometry().right() + 1 + px(120);
+    if (titleRight > width()) setClientSizeTwips(this, titleRight * 15, kHeight);
+    keepHiddenControlsOutOfReach(this);
 }
 
 SwWindow::Bank SwWindow::makeBank(int bank, int left, int width, const DipRow& dips) {

@@ -57,16 +57,6 @@ QString integer(int v) {
     return plainLocale().toString(v);
 }
 
-// The window's text font: the small sans-serif the layout is measured for.
-QFont windowFont() {
-    QFont f;
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Nimbus Sans"),
-                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                   QStringLiteral("DejaVu Sans")});
-    f.setPixelSize(11);
-    return f;
-}
-
 void makeGreenBold(QPushButton* b) {
     setBackground(b, kGreenBack);
     QFont f = b->font();
@@ -141,9 +131,7 @@ QPlainTextEdit* makeCaptionBox(QWidget* parent, const char* name, const QString&
     t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     t->document()->setDocumentMargin(1);
     // One line above the slider that covers the rest of the box.
-    QFont f = t->font();
-    f.setPixelSize(10);
-    t->setFont(f);
+    t->setFont(windowFont(10));
     return t;
 }
 
@@ -169,7 +157,7 @@ QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& caption, 
 Dump24c01::Dump24c01(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("dump_24c01"));
     setWindowTitle(QStringLiteral(" Paramètres."));
-    setFont(windowFont());
+    useWindowFont(this);
 
     buildTimeBaseFrame();
     buildRanges();
@@ -190,6 +178,8 @@ Dump24c01::Dump24c01(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx
     connect(but_ecrit_para, &QPushButton::clicked, this, [this] { but_ecrit_para_Click(); });
 
     Form_Load();
+    // The row below the window's height, and the grid until the extension opens.
+    keepHiddenControlsOutOfReach(this);
 }
 
 void Dump24c01::buildTimeBaseFrame() {
@@ -405,6 +395,8 @@ void Dump24c01::buildGridArea() {
     Command2->setToolTip(QStringLiteral("Section non documentée."));
     setBackground(Command2, kWhiteBack);
     placeTwips(Command2, 7200, -120, 255, 4575);
+    // Its right edge runs under the grid's headings, which stay readable over it.
+    Command2->lower();
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }
 

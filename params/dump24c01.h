@@ -15,7 +15,7 @@
 #include "link/ui/context.h"
 #include "panelmem/grid.h"
 #include "panelmem/memmap.h"
-#include "params/gridpanel.h"
+#include "panelmem/ui/gridpanel.h"
 
 namespace veq {
 

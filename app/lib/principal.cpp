@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 
 #include "brightness/lum.h"
 #include "brightness/sw.h"
@@ -179,17 +180,22 @@ Fichier& Principal::fichier() {
 }
 
 void Principal::MDIForm_Load() {
-    // Where no window manager maximises windows, the frame still covers the screen.
-    if (QScreen* s = screen()) setGeometry(s->availableGeometry());
     showMaximized();
+    // A window manager maximises the window within its work area, some time after the request.
+    // Where none runs, the window keeps the size it was shown with: it then gets the work area.
+    const QSize shown = size();
+    QTimer::singleShot(kWindowManagerDelayMs, this, [this, shown] {
+        QScreen* s = screen();
+        if (s && isVisible() && !isMinimized() && size() == shown &&
+            geometry() != s->availableGeometry())
+            setGeometry(s->availableGeometry());
+    });
     showNormalFocused(&configuration());
 }
 
 void Principal::onPortOpened() {
     setHiddenEntriesEnabled(false, false);
-    QWidget* params = &parameters();
-    frameOf(params)->show();
-    params->show();
+    bringForward(&parameters());
     setHiddenEntriesEnabled(true, false);
 }
 
@@ -223,10 +229,7 @@ void Principal::closeEvent(QCloseEvent* event) {
 }
 
 void Principal::MENU_CONFIGURER_Click() {
-    QWidget* w = &configuration();
-    frameOf(w)->show();
-    w->show();
-    frameOf(w)->showNormal();
+    showNormalFocused(&configuration());
 }
 
 void Principal::MENU_DETECT_Click() {
@@ -234,16 +237,11 @@ void Principal::MENU_DETECT_Click() {
 }
 
 void Principal::MENU_PARA_Click() {
-    QWidget* w = &parameters();
-    frameOf(w)->show();
-    w->show();
-    frameOf(w)->raise();
+    bringForward(&parameters());
 }
 
 void Principal::MENU_AFF_Click() {
-    QWidget* w = &brightness();
-    frameOf(w)->show();
-    w->show();
+    bringForward(&brightness());
 }
 
 void Principal::MENU_LUM_Click() {
@@ -251,9 +249,7 @@ void Principal::MENU_LUM_Click() {
 }
 
 void Principal::MENU_MISEALH_Click() {
-    QWidget* w = &microswitches();
-    frameOf(w)->show();
-    w->show();
+    bringForward(&microswitches());
 }
 
 void Principal::MENU_Aide_Click() {

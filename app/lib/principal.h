@@ -24,6 +24,9 @@ class Fichier;
 class Principal : public QMainWindow {
     Q_OBJECT
   public:
+    // How long a window manager may take to maximise the window.
+    static constexpr int kWindowManagerDelayMs = 500;
+
     // `context` is completed here: its way to the link settings window is this window's.
     explicit Principal(WindowContext& context, QWidget* parent = nullptr);
     ~Principal() override;

@@ -62,6 +62,7 @@ SplashWindow::SplashWindow(std::function<void()> showMain, QWidget* parent)
     initSplashResources();
     setObjectName(QStringLiteral("ZUK_ND_SPLASH"));
     setWindowTitle(QString());
+    useWindowFont(this);
     setBackground(this, kWhite);
     resize(px(9150), px(4245));
     setFocusPolicy(Qt::StrongFocus);

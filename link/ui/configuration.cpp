@@ -34,6 +34,7 @@ ConfigurationWindow::ConfigurationWindow(WindowContext& ctx, QWidget* parent)
     : QWidget(parent), ctx_(ctx), port_(ctx.makePort()) {
     setObjectName(QStringLiteral("CONFIGURATION"));
     setWindowTitle(QStringLiteral(" Configuration."));
+    useWindowFont(this);
     setBackground(this, kWhite);
     setClientSizeTwips(this, 4620, 1755);
 
@@ -83,6 +84,8 @@ ConfigurationWindow::ConfigurationWindow(WindowContext& ctx, QWidget* parent)
     Label1->installEventFilter(new ClearOnClick(Label1));
 
     Form_Load();
+    // The lists placed outside the client area are kept, loaded and saved, not reached.
+    keepHiddenControlsOutOfReach(this);
 }
 
 ConfigurationWindow::~ConfigurationWindow() {

@@ -23,6 +23,7 @@ void applyCell(QLabel* label, const DetectionCell& cell) {
 DetectWindow::DetectWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("DETECT"));
     setWindowTitle(QStringLiteral(" Détection."));
+    useWindowFont(this);
     setClientSizeTwips(this, 3225, 3825);
 
     Command1 = new QPushButton(QStringLiteral("Détection"), this);
@@ -50,13 +51,16 @@ DetectWindow::DetectWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent
             const int index = c.firstIndex + k - 1;
             auto* l = new QLabel(this);
             l->setObjectName(QStringLiteral("Label1(%1)").arg(index));
-            l->setAccessibleName(QString::fromUtf8(c.what).arg(k));
+            // What the label stands for goes to its description: a label given a name publishes
+            // that name instead of its text, and the scan's results could not be heard.
+            l->setAccessibleDescription(QString::fromUtf8(c.what).arg(k));
             placeTwips(l, c.left, 120 + 240 * (k - 1), c.width, 255);
             Label1_.at(index - 1) = l;
         }
     }
     for (int k = PortDetection::kFirstPort; k <= PortDetection::kLastPort; ++k)
         showRow(k, PortDetection::designRow(k));
+    keepHiddenControlsOutOfReach(this);
 }
 
 void DetectWindow::Command1_Click() {

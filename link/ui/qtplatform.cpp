@@ -44,6 +44,9 @@ std::optional<QString> runDialog(QFileDialog::AcceptMode mode, const QString& ti
     dialog.setFileMode(QFileDialog::AnyFile);
     // Neither dialog asks before replacing a file nor checks that it exists.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // Qt's own dialog, without a default suffix, returns a name typed without extension as it
+    // was typed; the native Windows one would add the first filter's extension.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setNameFilters(qtFilter(filter).split(QStringLiteral(";;")));
     dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

@@ -1,5 +1,6 @@
 #include "link/ui/windows.h"
 
+#include <QEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStyle>
@@ -13,20 +14,35 @@ QWidget* frameOf(QWidget* w) {
     return w;
 }
 
-void showNormalFocused(QWidget* w) {
+void bringForward(QWidget* w) {
     QWidget* f = frameOf(w);
+    f->show();
     w->show();
-    f->showNormal();
     f->raise();
     if (auto* sub = qobject_cast<QMdiSubWindow*>(f)) {
         if (auto* area = sub->mdiArea()) area->setActiveSubWindow(sub);
     }
     f->activateWindow();
+}
+
+void showNormalFocused(QWidget* w) {
+    w->show();
+    frameOf(w)->showNormal();
+    bringForward(w);
     w->setFocus();
 }
 
 void showMinimisedState(QWidget* w) {
-    frameOf(w)->showMinimized();
+    QWidget* f = frameOf(w);
+    auto* sub = qobject_cast<QMdiSubWindow*>(f);
+    QMdiArea* area = sub ? sub->mdiArea() : nullptr;
+    QMdiSubWindow* front = area ? area->activeSubWindow() : nullptr;
+    f->showMinimized();
+    // Minimising a sub-window makes it the active one; the window in front stays in front.
+    if (front && front != sub) {
+        front->raise();
+        area->setActiveSubWindow(front);
+    }
 }
 
 namespace {
@@ -59,6 +75,53 @@ void fitFrame(QWidget* w) {
         sub->resize(frameSizeFor(sub, w->size()));
 }
 
+namespace {
+
+// The focus policy a control had before it was put out of reach.
+const char* const kPolicyInSight = "veqPolicyInSight";
+
+class ReachGuard : public QObject {
+  public:
+    explicit ReachGuard(QWidget* window) : QObject(window), window_(window) {
+        window->installEventFilter(this);
+        update();
+    }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Resize || e->type() == QEvent::Show) update();
+        return false;
+    }
+
+  private:
+    void update() {
+        const QRect client = window_->rect();
+        const auto controls = window_->findChildren<QWidget*>();
+        for (QWidget* c : controls) {
+            const QVariant saved = c->property(kPolicyInSight);
+            const auto policy =
+                saved.isValid() ? static_cast<Qt::FocusPolicy>(saved.toInt()) : c->focusPolicy();
+            if (policy == Qt::NoFocus) continue;
+            const QRect r(c->mapTo(window_, QPoint(0, 0)), c->size());
+            const bool inSight = client.contains(r.center());
+            if (!inSight && !saved.isValid()) {
+                c->setProperty(kPolicyInSight, static_cast<int>(policy));
+                c->setFocusPolicy(Qt::NoFocus);
+                if (c->hasFocus()) c->clearFocus();
+            } else if (inSight && saved.isValid()) {
+                c->setFocusPolicy(policy);
+                c->setProperty(kPolicyInSight, QVariant());
+            }
+        }
+    }
+
+    QWidget* window_;
+};
+
+}  // namespace
+
+void keepHiddenControlsOutOfReach(QWidget* window) {
+    new ReachGuard(window);
+}
+
 void setBackground(QWidget* w, const QColor& c) {
     QPalette p = w->palette();
     p.setColor(w->backgroundRole(), c);
@@ -72,10 +135,33 @@ QColor background(const QWidget* w) {
     return w->palette().color(w->backgroundRole());
 }
 
+namespace {
+
+// Where the first family is missing the next one is taken, never a font the matcher substitutes.
+const QStringList& sansSerifFamilies() {
+    static const QStringList families = {QStringLiteral("Microsoft Sans Serif"),
+                                         QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                                         QStringLiteral("Nimbus Sans"),
+                                         QStringLiteral("DejaVu Sans")};
+    return families;
+}
+
+}  // namespace
+
+QFont windowFont(int pixelSize) {
+    QFont font;
+    font.setFamilies(sansSerifFamilies());
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+void useWindowFont(QWidget* window) {
+    window->setFont(windowFont());
+}
+
 QFont comicFont(double pointSize, bool bold) {
     QFont font;
-    font.setFamilies({QStringLiteral("Comic Sans MS"), QStringLiteral("DejaVu Sans"),
-                      QStringLiteral("Sans Serif")});
+    font.setFamilies(QStringList{QStringLiteral("Comic Sans MS")} + sansSerifFamilies());
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;

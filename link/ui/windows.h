@@ -11,6 +11,8 @@ namespace veq {
 // multiple-document sub-window; these act on that frame when there is one.
 
 QWidget* frameOf(QWidget* w);
+// Shows the window in the state it is in, in front of the others, as the active one.
+void bringForward(QWidget* w);
 // Shows the window in the normal state, brings it forward and gives it the focus.
 void showNormalFocused(QWidget* w);
 void showMinimisedState(QWidget* w);
@@ -18,11 +20,25 @@ void showMinimisedState(QWidget* w);
 void setClientSizeTwips(QWidget* w, int widthTwips, int heightTwips);
 // Sizes the sub-window around the window's client area.
 void fitFrame(QWidget* w);
+// A control whose centre lies outside the window's client area (below its height, right of its
+// width) cannot be seen: from now on such controls are kept out of the keyboard's focus chain, and
+// get their focus back when the window grows over them. Their state is left as it is.
+void keepHiddenControlsOutOfReach(QWidget* window);
+
 // Background colour of a control, kept in its palette.
 void setBackground(QWidget* w, const QColor& c);
 QColor background(const QWidget* w);
 
-// "Comic Sans MS" at the given size; where it is not installed, a plain sans-serif font rather
+// The text font of every window: the small sans-serif its twip layout is measured for, 11 pixels
+// high as "MS Sans Serif" 8 pt is at 96 dpi. "Microsoft Sans Serif" is that font's scalable twin on
+// Windows; elsewhere Liberation Sans (package fonts-liberation2), a family with the widths of
+// Arial, fits every caption at the stored geometry as well. A few captions use a smaller size.
+constexpr int kWindowFontPixels = 11;
+QFont windowFont(int pixelSize = kWindowFontPixels);
+// Gives the window and the controls it holds the window font.
+void useWindowFont(QWidget* window);
+
+// "Comic Sans MS" at the given size; where it is not installed, the window font's family rather
 // than whatever the font matcher would substitute.
 QFont comicFont(double pointSize, bool bold);
 

@@ -100,8 +100,8 @@ TEST_F(DetectWindowTest, LayoutAsDesigned) {
         EXPECT_EQ(label(14 + k)->text(), k == 11 ? "" : " ");
         EXPECT_EQ(label(28 + k)->text(), (k == 11 || k == 14) ? "" : " ");
         for (int i : {k, 14 + k, 28 + k}) EXPECT_EQ(background(label(i)), kWhite);
-        EXPECT_FALSE(label(14 + k)->accessibleName().isEmpty());
-        EXPECT_FALSE(label(28 + k)->accessibleName().isEmpty());
+        EXPECT_FALSE(label(14 + k)->accessibleDescription().isEmpty());
+        EXPECT_FALSE(label(28 + k)->accessibleDescription().isEmpty());
     }
 }
 

@@ -1,5 +1,6 @@
 // A panel answer of any length and content, taken by each of the reads and writes of the three
-// windows: the grid must come out either filled from the answer or marked failed, never broken.
+// windows: the grid must come out either filled with bytes from the answer or marked failed,
+// never broken.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -64,5 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int first = profile.firstAddress;
     if (failed && !(write && profile.writeConfirm == 0) && grid.text(first) != "Er") std::abort();
     if (!failed && grid.colour(first) != colour::kGreen) std::abort();
+    // A read that succeeds has taken two hexadecimal digits for every byte.
+    if (!failed && !write)
+        for (int a = first; a < first + profile.byteCount; ++a)
+            if (grid.text(a).size() != 2 || !byteToSend(grid.text(a))) std::abort();
     return 0;
 }

@@ -18,7 +18,8 @@ bool SimProcess::start(const QStringList& arguments) {
     path_.clear();
     process_.setProgram(program());
     process_.setArguments(arguments);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.setProcessChannelMode(captureErrors ? QProcess::SeparateChannels
+                                                 : QProcess::ForwardedErrorChannel);
     process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start();
     if (!process_.waitForStarted(10000)) return false;
@@ -47,6 +48,12 @@ bool SimProcess::waitForLine(const QByteArray& line, int ms) {
 bool SimProcess::switchMute(const QByteArray& expectedLine) {
     if (!running()) return false;
     ::kill(static_cast<pid_t>(process_.processId()), SIGUSR1);
+    return waitForLine(expectedLine);
+}
+
+bool SimProcess::switchStall(const QByteArray& expectedLine) {
+    if (!running()) return false;
+    ::kill(static_cast<pid_t>(process_.processId()), SIGUSR2);
     return waitForLine(expectedLine);
 }
 

@@ -18,6 +18,10 @@ class SimProcess {
 
     static QString program();
 
+    // Keeps its standard error (the -v log) for process().readAllStandardError() rather than
+    // passing it on; set before start().
+    bool captureErrors = false;
+
     // Starts it and reads the terminal's path from its first line.
     bool start(const QStringList& arguments);
     QString path() const { return path_; }
@@ -26,6 +30,8 @@ class SimProcess {
     bool waitForLine(const QByteArray& line, int ms = 5000);
     // Sends the mute switch (SIGUSR1) and waits for the simulator to report the new state.
     bool switchMute(const QByteArray& expectedLine);
+    // Sends the stall switch (SIGUSR2) and waits for the simulator to report the new state.
+    bool switchStall(const QByteArray& expectedLine);
     // Waits until it has ended by itself; true when it was killed by a signal.
     bool waitForKilled(int ms = 5000);
     // Ends it (SIGTERM, then SIGKILL if it lingers).

@@ -201,9 +201,9 @@ void Bench::validate() {
     EXPECT_TRUE(cfg->MSComm1().isOpen());
 }
 
-double Bench::click(const char* button) {
+double Bench::click(const char* button, QWidget* window) {
     messages.shown.clear();
-    auto* b = w->findChild<QAbstractButton*>(QString::fromLatin1(button));
+    auto* b = (window ? window : w.get())->findChild<QAbstractButton*>(QString::fromLatin1(button));
     if (!b) {
         ADD_FAILURE() << "no button " << button;
         return 0;

@@ -52,6 +52,10 @@ inline const QString kBlank =
     QStringLiteral("Paramètre vièrge. Veuillez envoyer une premères fois les paramètres.");
 inline const QString kReadOk = QStringLiteral("Lecture effectuée avec succés.");
 inline const QString kWriteOk = QStringLiteral("Programmation effectuée avec succés.");
+inline const QString kReadFirst = QStringLiteral(
+    "Les paramètres du panneau doivent d'abord être lus avec succès (« Lire les paramètres ») "
+    "avant de pouvoir le programmer : une partie de sa mémoire n'a pas été lue. Rien n'a été "
+    "programmé.");
 inline const QString kError = QStringLiteral(
     "Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur l'afficheur.");
 
@@ -141,7 +145,7 @@ class Bench {
     void validate();
     // Presses a button of the parameter window after clearing the recorded messages; the
     // seconds the click took.
-    double click(const char* button);
+    double click(const char* button, QWidget* window = nullptr);
     double read() { return click("but_lit_para"); }
     double program() { return click("but_ecrit_para"); }
 

@@ -1,4 +1,6 @@
-#include "params/gridpanel.h"
+#include "panelmem/ui/gridpanel.h"
+
+#include <algorithm>
 
 #include <QRegularExpressionValidator>
 
@@ -37,9 +39,13 @@ QRect GridPanel::at(int left, int top, int width, int height) const {
 
 GridPanel::GridPanel(QWidget* window, MemoryGrid& grid, const Options& options)
     : QObject(window), grid_(grid), shift_(options.origin - QPoint(7440, 0)) {
-    auto* title = new QLabel(options.title, window);
-    title->setObjectName(QStringLiteral("Label26"));
-    title->setGeometry(at(7440, 0, 6120, 255));
+    Label26 = new QLabel(options.title, window);
+    Label26->setObjectName(QStringLiteral("Label26"));
+    QRect title = at(7440, 0, 6120, 255);
+    // A title longer than the grid is shown whole, past the grid's right edge.
+    title.setWidth(
+        std::max(title.width(), Label26->fontMetrics().horizontalAdvance(options.title)));
+    Label26->setGeometry(title);
 
     for (int c = 0; c < 16; ++c) {
         auto* h = new QLabel(QString::number(c, 16).toUpper(), window);

@@ -32,6 +32,7 @@ class GridPanel : public QObject {
     GridPanel(QWidget* window, MemoryGrid& grid) : GridPanel(window, grid, Options{}) {}
 
     QLineEdit* cell(int index) const { return cells_[static_cast<size_t>(index)]; }
+    QLabel* Label26;  // the title
     QPushButton* but_RD;
     QPushButton* but_edit = nullptr;
     QPushButton* but_lin = nullptr;
