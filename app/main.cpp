@@ -5,6 +5,7 @@
 #include "app/lib/splash.h"
 #include "app/lib/startup.h"
 #include "link/qtserialport.h"
+#include "link/traceport.h"
 #include "link/ui/qtplatform.h"
 
 int main(int argc, char* argv[]) {
@@ -20,7 +21,11 @@ int main(int argc, char* argv[]) {
     veq::QtFileDialogs files;
     veq::QtDocumentOpener documents;
     veq::WindowContext context{
-        clock, messages, files, documents, [] { return std::make_unique<veq::QtSerialPort>(); },
+        clock,
+        messages,
+        files,
+        documents,
+        [] { return veq::tracedFromEnvironment(std::make_unique<veq::QtSerialPort>()); },
         {}};
 
     veq::Principal principal(context);

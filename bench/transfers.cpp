@@ -59,6 +59,8 @@
 //   write-128   S + 1285 c           8 pages of 20 frames of 8 c; the 800th character is the last
 //                                    of the acknowledgement of the last WWW. 1.8385 s.
 //
+// With --fleet N it measures something else: see bench/fleet.h.
+//
 // The floor leaves out everything the line does not need: computing, scheduling, polling periods.
 //
 // Note on the two 128-byte transfers: their frames are queued at once and their reply wait gives
@@ -89,6 +91,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "bench/fleet.h"
+#include "bench/simulator.h"
 #include "link/clock.h"
 #include "link/exchange.h"
 #include "link/qtserialport.h"
@@ -232,48 +236,6 @@ struct Sample {
     double floorOpening = 0.0, floorFrames = 0.0, floorReply = 0.0;
     double ratio() const { return wall / floor; }
     double cpuShare() const { return 100.0 * cpu / wall; }
-};
-
-// veq-panel-sim on a pseudo-terminal.
-class Simulator {
-  public:
-    ~Simulator() { stop(); }
-
-    bool start(const QString& program, const QStringList& arguments, QString& error) {
-        process_.setProgram(program);
-        process_.setArguments(arguments);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-        if (!process_.waitForStarted(10000)) {
-            error = QStringLiteral("cannot start %1: %2").arg(program, process_.errorString());
-            return false;
-        }
-        QElapsedTimer t;
-        t.start();
-        while (!process_.canReadLine() && t.elapsed() < 10000) {
-            if (!process_.waitForReadyRead(200) && process_.state() == QProcess::NotRunning) break;
-        }
-        if (!process_.canReadLine()) {
-            error = QStringLiteral("%1 printed no terminal path").arg(program);
-            return false;
-        }
-        path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-        return !path_.isEmpty();
-    }
-    QString path() const { return path_; }
-    bool running() const { return process_.state() == QProcess::Running; }
-    void stop() {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-
-  private:
-    QProcess process_;
-    QString path_;
 };
 
 QString loadAverage() {
@@ -486,7 +448,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption verboseOption(
         QStringList{QStringLiteral("v"), QStringLiteral("verbose")},
         QStringLiteral("Every run on the standard error."));
-    p.addOptions({runsOption, simOption, drainOption, verboseOption});
+    const QCommandLineOption fleetOption(
+        QStringLiteral("fleet"),
+        QStringLiteral("Programs a parameter file onto N simulated panels at once through veqctl's "
+                       "engine instead, and prints fleet-N wall, single, ratio and cpu."),
+        QStringLiteral("N"));
+    p.addOptions({runsOption, simOption, drainOption, verboseOption, fleetOption});
     p.process(app);
 
     bool ok = false;
@@ -500,8 +467,16 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "veq-bench: no simulator at %s\n", qPrintable(program));
         return 2;
     }
+    if (p.isSet(fleetOption)) {
+        const int n = p.value(fleetOption).toInt(&ok);
+        if (!ok || n < 1 || n > 64) {
+            std::fprintf(stderr, "veq-bench: --fleet takes a number from 1 to 64\n");
+            return 2;
+        }
+        return veq::bench::runFleet(n, runs, program);
+    }
 
-    Simulator simulator;
+    veq::bench::Simulator simulator;
     QString error;
     if (!simulator.start(program, {QStringLiteral("--pace")}, error)) {
         std::fprintf(stderr, "veq-bench: %s\n", qPrintable(error));

@@ -65,38 +65,42 @@ void PortDetection::scan() {
     link_.setPortFlag(kPortFlagClosed);
 }
 
-void PortDetection::testPort(int k) {
-    SerialPort& port = link_.MSComm1();
+PortDetection::Probe PortDetection::probe(SerialPort& port, int number, Clock& clock,
+                                          const std::function<void()>& opened) {
     if (port.isOpen()) port.close();
-    port.setCommPort(k);
+    port.setCommPort(number);
     port.setSettings(kLineSettings);
-    if (!port.open() || !port.isOpen()) {
-        markAbsent(k);
-        return;
-    }
+    if (!port.open() || !port.isOpen()) return Probe::Absent;
+    if (opened) opened();
+    const bool valid = answersAcknowledgement(port, clock);
+    // The device went away while it was being asked.
+    if (!port.isOpen()) return Probe::Absent;
+    return valid ? Probe::Panel : Probe::Free;
+}
 
+void PortDetection::testPort(int k) {
     DetectionRow& r = rowRef(k);
-    r.state = {kFree, true};
-    changed(k);
-
-    const bool valid = answersAcknowledgement(port);
-    if (!port.isOpen()) {
-        // The device went away while it was being asked.
+    const Probe found = probe(link_.MSComm1(), k, clock_, [this, &r, k] {
+        r.state = {kFree, true};
+        changed(k);
+    });
+    if (found == Probe::Absent) {
         markAbsent(k);
         return;
     }
+    const bool valid = found == Probe::Panel;
     r.panel = valid ? DetectionCell{kPanel, true} : DetectionCell{kNoPanel, false};
     r.port.green = valid;
     changed(k);
 }
 
-bool PortDetection::answersAcknowledgement(SerialPort& port) {
+bool PortDetection::answersAcknowledgement(SerialPort& port, Clock& clock) {
     // The write itself is checked: a port that refuses the frame is no free port.
     if (!port.write(frame(Prefix::P31, QByteArrayLiteral("RRR")))) {
         port.close();
         return false;
     }
-    Exchange exchange(port, clock_);
+    Exchange exchange(port, clock);
     // Five characters that are not the acknowledgement do not end the wait: whatever is left of
     // the same second is still given to the panel.
     const Reply reply = exchange.replyWait(

@@ -7,6 +7,7 @@
 
 #include "link/clock.h"
 #include "link/linksettings.h"
+#include "link/serialport.h"
 
 namespace veq {
 
@@ -50,6 +51,17 @@ class PortDetection {
 
     PortDetection(LinkSettings& link, Clock& clock);
 
+    // What the test of one port found.
+    enum class Probe { Absent, Free, Panel };
+    // The test of one port, as the scan runs it: the port is closed if open, set to `number` at
+    // "9600,N,8,1" and opened (Absent when it does not open); `opened` is called once it is open;
+    // then "RRR" is written and the acknowledgement awaited for up to a second (Panel, or Free
+    // without it). A port that refuses the frame, or whose device goes away meanwhile, is Absent.
+    // The port is left open unless it failed. Works on any serial port and clock, so several
+    // ports can be tested at once, each in its own thread with its own port and clock.
+    static Probe probe(SerialPort& port, int number, Clock& clock,
+                       const std::function<void()>& opened = {});
+
     void setObserver(Observer observer) { observer_ = std::move(observer); }
 
     // Tests every port in turn; never ends early and never asks the operator anything.
@@ -66,7 +78,7 @@ class PortDetection {
   private:
     // Tests one port and leaves its outcome on the row.
     void testPort(int port);
-    bool answersAcknowledgement(SerialPort& port);
+    static bool answersAcknowledgement(SerialPort& port, Clock& clock);
     void markAbsent(int port);
     DetectionRow& rowRef(int port) { return rows_.at(port - kFirstPort); }
     void changed(int port);

@@ -50,11 +50,11 @@ bool QtSerialPort::open() {
     error_.clear();
     readCancelled_ = false;
     if (port_.isOpen()) port_.close();
-    if (number_ < 1 || number_ > 14) {
+    if (path_.isEmpty() && (number_ < 1 || number_ > 14)) {
         error_ = QStringLiteral("port number out of range");
         return false;
     }
-    const QString device = portDevice(number_);
+    const QString device = path_.isEmpty() ? portDevice(number_) : path_;
     if (device.isEmpty()) {
         error_ = QStringLiteral("no device for COM%1").arg(number_);
         return false;

@@ -19,6 +19,10 @@ class QtSerialPort : public SerialPort {
     int commPort() const override { return number_; }
     void setSettings(const QString& settings) override { settings_ = settings; }
     QString settings() const override { return settings_; }
+    // A device path (/dev/ttyUSB0, a pseudo-terminal) opened instead of the device behind the
+    // port number; empty (the default) goes back to the number.
+    void setDevicePath(const QString& path) { path_ = path; }
+    QString devicePath() const { return path_; }
 
     bool open() override;
     void close() override;
@@ -41,6 +45,7 @@ class QtSerialPort : public SerialPort {
     QSerialPort port_;
     int number_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
+    QString path_;
     QString error_;
     bool readCancelled_ = false;  // a purge cancelled a read whose end is still to be reported
 };

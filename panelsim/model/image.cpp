@@ -1,10 +1,5 @@
 #include "panelsim/model/image.h"
 
-#include <cctype>
-
-#include <QFile>
-#include <QSaveFile>
-
 namespace veq::sim {
 
 Panel::Memory programmedMemory() {
@@ -48,79 +43,6 @@ Panel::Memory programmedMemory() {
     // Stop threshold 60.
     put(0x7B, "003C");
     return m;
-}
-
-QByteArray imageText(const Panel::Memory& memory) {
-    QByteArray out;
-    for (int row = 0; row < Panel::kSize; row += 16) {
-        for (int i = 0; i < 16; ++i) {
-            if (i) out += ' ';
-            out += QByteArray::number(memory[static_cast<std::size_t>(row + i)], 16)
-                       .toUpper()
-                       .rightJustified(2, '0');
-        }
-        out += '\n';
-    }
-    return out;
-}
-
-std::optional<Panel::Memory> parseImage(const QByteArray& data) {
-    QByteArray digits;
-    bool text = true;
-    bool comment = false;
-    for (char c : data) {
-        if (comment) {
-            if (c == '\n') comment = false;
-            continue;
-        }
-        if (c == '#') {
-            comment = true;
-        } else if (std::isxdigit(static_cast<unsigned char>(c))) {
-            digits += c;
-        } else if (!std::isspace(static_cast<unsigned char>(c))) {
-            text = false;
-            break;
-        }
-    }
-    Panel::Memory m;
-    if (text && digits.size() == 2 * Panel::kSize) {
-        const QByteArray bytes = QByteArray::fromHex(digits);
-        for (int i = 0; i < Panel::kSize; ++i)
-            m[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bytes.at(i));
-        return m;
-    }
-    if (data.size() == Panel::kSize) {
-        for (int i = 0; i < Panel::kSize; ++i)
-            m[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(data.at(i));
-        return m;
-    }
-    return std::nullopt;
-}
-
-bool loadImage(const QString& path, Panel::Memory& memory, QString& error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        error = f.errorString();
-        return false;
-    }
-    // Anything much larger than an image is not one.
-    const QByteArray data = f.read(64 * 1024);
-    const auto image = parseImage(data);
-    if (!image) {
-        error = QStringLiteral("not a memory image (256 hexadecimal digits or 128 bytes)");
-        return false;
-    }
-    memory = *image;
-    return true;
-}
-
-bool saveImage(const QString& path, const Panel::Memory& memory, QString& error) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(imageText(memory)) < 0 || !f.commit()) {
-        error = f.errorString();
-        return false;
-    }
-    return true;
 }
 
 }  // namespace veq::sim

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <optional>
+#include <type_traits>
 
 #include <QByteArray>
 #include <QString>
 
+#include "panelmem/image.h"
 #include "panelsim/model/panel.h"
 
 namespace veq::sim {
@@ -17,16 +19,12 @@ namespace veq::sim {
 // 4A..4C; every other byte FF.
 Panel::Memory programmedMemory();
 
-// A memory image as text: 128 bytes as upper-case hexadecimal, 16 per line, addresses in order.
-QByteArray imageText(const Panel::Memory& memory);
-
-// Reads an image: 256 hexadecimal digits (spaces, line ends and "#" comments to the end of a line
-// are ignored), or exactly 128 raw bytes. Nothing when it is neither.
-std::optional<Panel::Memory> parseImage(const QByteArray& data);
-
-// Loads or saves an image file; on failure returns false and says why in `error`. A save replaces
-// the file as a whole, never leaving half an image behind.
-bool loadImage(const QString& path, Panel::Memory& memory, QString& error);
-bool saveImage(const QString& path, const Panel::Memory& memory, QString& error);
+// The image file codec lives with the panel memory (panelmem/image.h); the simulator uses it for
+// --load and --save. Panel::Memory and image::Bytes are the same type.
+static_assert(std::is_same_v<Panel::Memory, image::Bytes>);
+using image::imageText;
+using image::loadImage;
+using image::parseImage;
+using image::saveImage;
 
 }  // namespace veq::sim

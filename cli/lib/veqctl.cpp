@@ -1,0 +1,837 @@
+#include "cli/lib/veqctl.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QThread>
+
+#include "cli/lib/paramfile.h"
+#include "cli/lib/progress.h"
+#include "config/configfile.h"
+#include "link/detection.h"
+#include "link/exchange.h"
+#include "link/portmap.h"
+#include "link/qtserialport.h"
+#include "link/traceport.h"
+#include "panelmem/grid.h"
+#include "panelmem/image.h"
+#include "panelmem/memmap.h"
+#include "panelmem/operations.h"
+#include "panelmem/transfer.h"
+
+namespace veq::cli {
+
+namespace {
+
+const QString kLineSettings = QStringLiteral("9600,N,8,1");
+const QString kReadDone = QStringLiteral("Lecture effectuée avec succés.");
+const QString kWriteDone = QStringLiteral("Programmation effectuée avec succés.");
+const QString kError = QStringLiteral(
+    "Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur l'afficheur.");
+const QString kBlank =
+    QStringLiteral("Paramètre vièrge. Veuillez envoyer une premères fois les paramètres.");
+const QString kMismatchText = QStringLiteral("La relecture diffère de ce qui a été programmé : ");
+
+constexpr int kFirstCom = PortDetection::kFirstPort;
+constexpr int kLastCom = PortDetection::kLastPort;
+
+// Brightness options Option1(0..6) of the brightness window, as veqctl names them.
+const QStringList kModes = {
+    QStringLiteral("capteur"), QStringLiteral("100%"), QStringLiteral("80%"), QStringLiteral("60%"),
+    QStringLiteral("50%"),     QStringLiteral("40%"),  QStringLiteral("20%")};
+constexpr int kSelectableModes = 6;  // "20%" is greyed in the window: read, never chosen
+
+// Seconds each command needs on a 9600 baud line, for the progress bars.
+double expectedSeconds(const QString& command) {
+    if (command == QLatin1String("params get")) return 1.05;
+    if (command == QLatin1String("params set")) return 3.65;
+    if (command == QLatin1String("memory read")) return 1.65;
+    if (command == QLatin1String("memory write")) return 3.5;
+    if (command == QLatin1String("brightness get")) return 2.25;
+    if (command == QLatin1String("brightness set")) return 5.0;
+    if (command == QLatin1String("switches")) return 2.25;
+    return 1.0;  // detect: a second per free port, all at once
+}
+
+std::optional<int> comNumber(const QString& port) {
+    static const QRegularExpression com(QStringLiteral("^COM(\\d{1,2}):?$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const auto m = com.match(port);
+    if (!m.hasMatch()) return std::nullopt;
+    return m.captured(1).toInt();
+}
+
+QString hex2(int v) {
+    return QStringLiteral("%1").arg(v & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// Everything a command line asks for.
+struct Request {
+    QStringList words;  // the command and its arguments
+    QStringList ports;
+    QString config, trace, output, mode, period, threshold;
+    bool json = false, force = false, help = false;
+};
+
+// What one port's work came to.
+struct PortResult {
+    QString port;
+    int exit = kDone;
+    QStringList out;   // lines for the standard output
+    QString message;   // the operation's message (success or what went wrong)
+    QJsonObject json;  // the result's data
+};
+
+// A command's work on one port, given its opened port's exchange.
+using PortJob = std::function<void(Exchange& ex, PortResult& r)>;
+
+// ---------------------------------------------------------------------------------------------
+// Grid helpers
+
+void putBytes(MemoryGrid& grid, const image::Bytes& bytes) {
+    for (int a = 0; a < image::kSize; ++a) grid.setText(a, hex2(bytes[static_cast<size_t>(a)]));
+}
+
+image::Bytes gridBytes(const MemoryGrid& grid) {
+    image::Bytes b{};
+    for (int a = 0; a < image::kSize; ++a)
+        b[static_cast<size_t>(a)] = static_cast<std::uint8_t>(byteToSend(grid.text(a)).value_or(0));
+    return b;
+}
+
+// The addresses [first, first + count) where the read grid does not hold what was written.
+QString differences(const MemoryGrid& written, const MemoryGrid& read, int first, int count) {
+    QStringList diffs;
+    int n = 0;
+    for (int a = first; a < first + count; ++a) {
+        const auto w = byteToSend(written.text(a));
+        const auto r = byteToSend(read.text(a));
+        if (w == r) continue;
+        if (++n <= 4)
+            diffs << QStringLiteral("%1h écrit %2, relu %3")
+                         .arg(hex2(a), w ? hex2(*w) : written.text(a), r ? hex2(*r) : read.text(a));
+    }
+    if (n == 0) return {};
+    if (n > 4) diffs << QStringLiteral("… (%1 octets)").arg(n);
+    return diffs.join(QStringLiteral(", "));
+}
+
+QJsonValue modeJson(const std::optional<int>& option) {
+    if (!option || *option < 0 || *option >= kModes.size()) return QJsonValue::Null;
+    return kModes.at(*option);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The commands on one port
+
+void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
+    MemoryGrid grid;
+    const ops::RateRead read = ops::readRate(ex, grid);
+    if (read.failed) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    if (read.blank) {
+        r.exit = kFailed;
+        r.message = kBlank;
+        return;
+    }
+    const memmap::RateSettings s = settingsFromReading(read.reading);
+    r.json.insert(QStringLiteral("parameters"), parametersJson(s));
+    r.message = kReadDone;
+    if (!toFile) r.out << parametersText(s).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings) {
+    // The panel's own bytes first: those the settings do not cover (125..127) go back as they
+    // were, and a panel that does not answer is left untouched.
+    MemoryGrid grid;
+    if (ops::readRate(ex, grid).failed) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    const ops::Programming done = ops::programRate(ex, grid, settings);
+    if (done != ops::Programming::Done) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    MemoryGrid back;
+    if (ops::readRate(ex, back).failed) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    const QString diff =
+        differences(grid, back, kRateTransfer.firstAddress, kRateTransfer.byteCount);
+    if (!diff.isEmpty()) {
+        r.exit = kMismatch;
+        r.message = kMismatchText + diff;
+        return;
+    }
+    r.message = kWriteDone;
+}
+
+void memoryRead(Exchange& ex, PortResult& r, bool toFile) {
+    MemoryGrid grid;
+    if (LIT_24C01(ex, grid, kBrightnessTransfer)) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    const QByteArray text = image::imageText(gridBytes(grid));
+    r.json.insert(QStringLiteral("memory"), QString::fromLatin1(text).simplified());
+    r.message = kReadDone;
+    if (!toFile) r.out << QString::fromLatin1(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes) {
+    MemoryGrid grid;
+    putBytes(grid, bytes);
+    if (ECRIT_24C01(ex, grid, kBrightnessTransfer)) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    MemoryGrid back;
+    if (LIT_24C01(ex, back, kBrightnessTransfer)) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    const QString diff = differences(grid, back, 0, image::kSize);
+    if (!diff.isEmpty()) {
+        r.exit = kMismatch;
+        r.message = kMismatchText + diff;
+        return;
+    }
+    r.message = kWriteDone;
+}
+
+void brightnessGet(Exchange& ex, PortResult& r) {
+    MemoryGrid grid;
+    const ops::BrightnessRead read =
+        ops::readBrightness(ex, grid, ops::AfterFailedRead::SendNothing);
+    if (read.failed) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    const auto& b = read.reading;
+    r.json.insert(QStringLiteral("brightness"),
+                  QJsonObject{{QStringLiteral("mode"), modeJson(b.option)},
+                              {QStringLiteral("period"), b.period},
+                              {QStringLiteral("threshold"), b.threshold}});
+    r.out << QStringLiteral("Luminosité : %1")
+                 .arg(b.option ? kModes.value(*b.option) : QStringLiteral("aucune"))
+          << QStringLiteral("Fréquence de commutation : %1 s").arg(b.period)
+          << QStringLiteral("Seuil de commutation jour/nuit : %1").arg(b.threshold);
+    r.message = kReadDone;
+}
+
+void brightnessSet(Exchange& ex, PortResult& r, const memmap::BrightnessSettings& settings) {
+    MemoryGrid grid;
+    const ops::Programming done =
+        ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::SendNothing);
+    if (done != ops::Programming::Done) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    r.message = kWriteDone;
+}
+
+// The caption boxes of the microswitch window, without their line ends.
+const char* const kSw2Captions[8] = {"DIP1 Anti-rebond",
+                                     "DIP2 Signal actif",
+                                     "DIP3 Luminosité (voir Doc)",
+                                     "DIP4 Luminosité (voir Doc)",
+                                     "DIP5 Point décimal (voir Doc)",
+                                     "DIP6 Point décimal (voir Doc)",
+                                     "DIP7 Point décimal (voir Doc)",
+                                     "DIP8 Point décimal (voir Doc)"};
+const char* const kSw3Captions[8] = {"DIP1 Nbr digit  (Voir doc.)", "DIP2 Nbr digit  (Voir doc.)",
+                                     "DIP3 Nbr digit  (Voir doc.)", "DIP4 Valeur négative",
+                                     "DIP5 RAZ automatique",        "DIP6 Zéro de tête",
+                                     "DIP7 Report de visu",         "DIP8 Test de l'affichage"};
+
+void switches(Exchange& ex, PortResult& r) {
+    MemoryGrid grid;
+    const ops::SwitchesRead read = ops::readSwitches(ex, grid, ops::AfterFailedRead::SendNothing);
+    if (read.failed) {
+        r.exit = kFailed;
+        r.message = kError;
+        return;
+    }
+    const auto bank = [&r](const char* name, const std::array<bool, 8>& on,
+                           const char* const* captions) {
+        QJsonArray a;
+        QString row = QString::fromLatin1(name) + QStringLiteral(" :");
+        for (int i = 0; i < 8; ++i) {
+            a.append(on[static_cast<size_t>(i)]);
+            row += QStringLiteral(" %1").arg(on[static_cast<size_t>(i)] ? QStringLiteral("ON ")
+                                                                        : QStringLiteral("OFF"));
+        }
+        r.out << row.trimmed();
+        for (int i = 0; i < 8; ++i)
+            r.out << QStringLiteral("  %1  %2")
+                         .arg(QString::fromUtf8(captions[i]), -30)
+                         .arg(on[static_cast<size_t>(i)] ? QStringLiteral("ON")
+                                                         : QStringLiteral("OFF"));
+        r.json.insert(QString::fromLatin1(name).toLower(), a);
+    };
+    bank("SW2", read.switches.sw2, kSw2Captions);
+    bank("SW3", read.switches.sw3, kSw3Captions);
+    QString model = QStringLiteral("   --   ");
+    QJsonValue modelJson = QJsonValue::Null;
+    if (read.switches.model == memmap::ColourModel::ThreeColours) {
+        model = QStringLiteral("VEQ trois couleurs.");
+        modelJson = QStringLiteral("trois couleurs");
+    } else if (read.switches.model == memmap::ColourModel::OneColour) {
+        model = QStringLiteral("VEQ une couleur.   ");
+        modelJson = QStringLiteral("une couleur");
+    }
+    r.out << QStringLiteral("Modèle : ") + model.trimmed();
+    r.json.insert(QStringLiteral("model"), modelJson);
+    r.message = kReadDone;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Running a job on every port, one thread each
+
+std::vector<PortResult> onEveryPort(const QStringList& ports, Console& console,
+                                    const std::shared_ptr<TraceLog>& trace, ProgressBoard* board,
+                                    const PortJob& job) {
+    std::vector<PortResult> results(static_cast<size_t>(ports.size()));
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < ports.size(); ++i) {
+        PortResult& r = results[static_cast<size_t>(i)];
+        r.port = ports[i];
+        threads.emplace_back(QThread::create([&console, &trace, &job, board, &r, i] {
+            // The port, the clock and the exchange belong to this thread alone.
+            Line line = console.lines(r.port);
+            if (trace) line.port = std::make_unique<TracePort>(std::move(line.port), trace, r.port);
+            std::unique_ptr<ProgressClock> progress;
+            Clock* clock = line.clock.get();
+            if (board) {
+                progress = std::make_unique<ProgressClock>(
+                    *line.clock, [board, i](double elapsed) { board->report(i, elapsed); });
+                clock = progress.get();
+            }
+            SerialPort& port = *line.port;
+            port.setSettings(kLineSettings);
+            if (!port.open()) {
+                r.exit = kFailed;
+                r.message = QStringLiteral("L'ouverture du port %1 à échouée ! (%2)")
+                                .arg(r.port, port.errorString());
+            } else {
+                Exchange ex(port, *clock);
+                job(ex, r);
+                port.close();
+            }
+            if (board) board->finish(i, r.exit == kDone);
+        }));
+    }
+    for (auto& t : threads) t->start();
+    for (auto& t : threads) t->wait();
+    return results;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The command line
+
+QString takeValue(const QStringList& args, int& i, const QString& option, QString& error) {
+    const QString& a = args[i];
+    const int eq = static_cast<int>(a.indexOf(QLatin1Char('=')));
+    if (a.startsWith(QLatin1String("--")) && eq > 0) return a.mid(eq + 1);
+    if (i + 1 >= args.size()) {
+        error = QStringLiteral("l'option %1 attend une valeur").arg(option);
+        return {};
+    }
+    return args[++i];
+}
+
+std::optional<Request> parse(const QStringList& args, QString& error) {
+    Request q;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const QString name =
+            a.startsWith(QLatin1String("--")) ? a.section(QLatin1Char('='), 0, 0) : a;
+        if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
+            q.help = true;
+        } else if (name == QLatin1String("-p") || name == QLatin1String("--port")) {
+            q.ports << takeValue(args, i, name, error);
+        } else if (name == QLatin1String("--config")) {
+            q.config = takeValue(args, i, name, error);
+        } else if (name == QLatin1String("--trace")) {
+            q.trace = takeValue(args, i, name, error);
+        } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
+            q.output = takeValue(args, i, name, error);
+        } else if (name == QLatin1String("--mode")) {
+            q.mode = takeValue(args, i, name, error);
+        } else if (name == QLatin1String("--period")) {
+            q.period = takeValue(args, i, name, error);
+        } else if (name == QLatin1String("--threshold")) {
+            q.threshold = takeValue(args, i, name, error);
+        } else if (name == QLatin1String("--json")) {
+            q.json = true;
+        } else if (name == QLatin1String("--force")) {
+            q.force = true;
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            error = QStringLiteral("option inconnue %1").arg(a);
+        } else {
+            q.words << a;
+        }
+        if (!error.isEmpty()) return std::nullopt;
+    }
+    return q;
+}
+
+// The port of a configuration file: line 1, the position of "COM1:" to "COM12:".
+std::optional<QString> configPort(const QString& path, QString& error) {
+    const QFileInfo info(path);
+    QFile f(path);
+    if (!info.isFile() || !f.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("%1 : fichier de configuration illisible").arg(path);
+        return std::nullopt;
+    }
+    const QByteArray text = f.read(configfile::kReadLimit);
+    const std::vector<int> positions =
+        configfile::positions(text, {12, 1000, 1000, 1000, 1000, 1000, 1000, 1000});
+    if (positions.empty()) {
+        error = QStringLiteral("%1 : la ligne 1 n'est pas un port (0 à 11 pour COM1: à COM12:)")
+                    .arg(path);
+        return std::nullopt;
+    }
+    return QStringLiteral("COM%1").arg(positions.front() + 1);
+}
+
+std::optional<int> wholeNumber(const QString& text, int low, int high) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok || v < low || v > high) return std::nullopt;
+    return v;
+}
+
+bool writeFile(const QString& path, const QByteArray& data, QString& error) {
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) < 0 || !f.commit()) {
+        error = QStringLiteral("%1 : %2").arg(path, f.errorString());
+        return false;
+    }
+    return true;
+}
+
+class Runner {
+  public:
+    Runner(Console& console, const Request& q) : c_(console), q_(q) {}
+
+    int run() {
+        const QString command = q_.words.mid(0, 2).join(QLatin1Char(' '));
+        if (q_.words.isEmpty()) return usage(QStringLiteral("aucune commande"));
+        const QString first = q_.words.first();
+        if (first == QLatin1String("ports")) return expectArgs(1) ? ports() : kUsage;
+        if (first == QLatin1String("detect")) return expectArgs(1) ? detect() : kUsage;
+        if (first == QLatin1String("switches")) return expectArgs(1) ? panel(command) : kUsage;
+        if (command == QLatin1String("params get") || command == QLatin1String("memory read") ||
+            command == QLatin1String("brightness get") ||
+            command == QLatin1String("brightness set"))
+            return expectArgs(2) ? panel(command) : kUsage;
+        if (command == QLatin1String("params set") || command == QLatin1String("memory write"))
+            return expectArgs(3) ? panel(command) : kUsage;
+        return usage(
+            QStringLiteral("commande inconnue « %1 »").arg(q_.words.join(QLatin1Char(' '))));
+    }
+
+  private:
+    bool expectArgs(int n) {
+        if (q_.words.size() == n) return true;
+        usage(q_.words.size() < n
+                  ? QStringLiteral("« %1 » attend un fichier").arg(q_.words.join(QLatin1Char(' ')))
+                  : QStringLiteral("argument en trop : %1").arg(q_.words.at(n)));
+        return false;
+    }
+
+    int usage(const QString& text) {
+        c_.err(QStringLiteral("veqctl : %1\nveqctl --help pour l'aide.\n").arg(text));
+        if (q_.json)
+            emitJson(
+                QJsonObject{{QStringLiteral("exit"), kUsage}, {QStringLiteral("error"), text}});
+        return kUsage;
+    }
+
+    void emitJson(const QJsonObject& o) {
+        c_.out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
+    }
+
+    int ports() {
+        QJsonArray list;
+        for (int n = kFirstCom; n <= kLastCom; ++n) {
+            const QString device = portDevice(n);
+            list.append(QJsonObject{{QStringLiteral("port"), QStringLiteral("COM%1").arg(n)},
+                                    {QStringLiteral("device"), device}});
+            if (!q_.json) c_.out(QStringLiteral("COM%1\t%2\n").arg(n).arg(device));
+        }
+        if (q_.json)
+            emitJson(QJsonObject{{QStringLiteral("command"), QStringLiteral("ports")},
+                                 {QStringLiteral("exit"), kDone},
+                                 {QStringLiteral("ports"), list}});
+        return kDone;
+    }
+
+    bool openTrace() {
+        if (q_.trace.isEmpty()) return true;
+        trace_ = std::make_shared<TraceLog>();
+        QString error;
+        if (!trace_->open(q_.trace, error)) {
+            usage(QStringLiteral("--trace %1 : %2").arg(q_.trace, error));
+            return false;
+        }
+        return true;
+    }
+
+    std::unique_ptr<ProgressBoard> board(const QStringList& ports, const QString& command) {
+        if (!c_.terminal || q_.json || expectedSeconds(command) <= 1.0 - 1e-9) return nullptr;
+        return std::make_unique<ProgressBoard>(c_.terminal, ports, expectedSeconds(command));
+    }
+
+    int detect() {
+        if (!openTrace()) return kUsage;
+        QStringList ports;
+        for (int n = kFirstCom; n <= kLastCom; ++n) ports << QStringLiteral("COM%1").arg(n);
+        std::vector<PortDetection::Probe> found(static_cast<size_t>(ports.size()),
+                                                PortDetection::Probe::Absent);
+        // Each port's test is the detection window's, on its own port and clock; the line is
+        // opened by the test itself.
+        std::vector<std::unique_ptr<QThread>> threads;
+        auto progress = board(ports, QStringLiteral("detect"));
+        ProgressBoard* b = progress.get();
+        for (int i = 0; i < ports.size(); ++i) {
+            threads.emplace_back(QThread::create([this, &ports, &found, b, i] {
+                Line line = c_.lines(ports[i]);
+                if (trace_)
+                    line.port = std::make_unique<TracePort>(std::move(line.port), trace_, ports[i]);
+                std::unique_ptr<ProgressClock> pc;
+                Clock* clock = line.clock.get();
+                if (b) {
+                    pc = std::make_unique<ProgressClock>(*line.clock,
+                                                         [b, i](double e) { b->report(i, e); });
+                    clock = pc.get();
+                }
+                found[static_cast<size_t>(i)] =
+                    PortDetection::probe(*line.port, kFirstCom + i, *clock);
+                line.port->close();
+                if (b) b->finish(i, true);
+            }));
+        }
+        for (auto& t : threads) t->start();
+        for (auto& t : threads) t->wait();
+
+        QJsonArray list;
+        for (int i = 0; i < ports.size(); ++i) {
+            const auto f = found[static_cast<size_t>(i)];
+            const QString state = f == PortDetection::Probe::Absent ? PortDetection::kAbsent
+                                  : f == PortDetection::Probe::Free
+                                      ? PortDetection::kFree
+                                      : PortDetection::kFree + PortDetection::kPanel;
+            const QString key = f == PortDetection::Probe::Absent ? QStringLiteral("absent")
+                                : f == PortDetection::Probe::Free ? QStringLiteral("libre")
+                                                                  : QStringLiteral("panneau");
+            list.append(QJsonObject{{QStringLiteral("port"), ports[i]},
+                                    {QStringLiteral("device"), portDevice(kFirstCom + i)},
+                                    {QStringLiteral("state"), key}});
+            if (!q_.json) c_.out(QStringLiteral("%1\t%2\n").arg(ports[i], state));
+        }
+        if (q_.json)
+            emitJson(QJsonObject{{QStringLiteral("command"), QStringLiteral("detect")},
+                                 {QStringLiteral("exit"), kDone},
+                                 {QStringLiteral("ports"), list}});
+        return kDone;
+    }
+
+    // The ports of -p and --config, in the order given.
+    std::optional<QStringList> panelPorts() {
+        QStringList ports;
+        for (const QString& p : q_.ports) {
+            if (p.trimmed().isEmpty()) {
+                usage(QStringLiteral("port vide"));
+                return std::nullopt;
+            }
+            if (const auto n = comNumber(p)) {
+                if (*n < kFirstCom || *n > kLastCom) {
+                    usage(QStringLiteral("port %1 : COM1 à COM14 ou un chemin de périphérique")
+                              .arg(p));
+                    return std::nullopt;
+                }
+                ports << QStringLiteral("COM%1").arg(*n);
+            } else {
+                ports << p;
+            }
+        }
+        if (!q_.config.isEmpty()) {
+            QString error;
+            const auto p = configPort(q_.config, error);
+            if (!p) {
+                usage(error);
+                return std::nullopt;
+            }
+            ports << *p;
+        }
+        if (ports.isEmpty()) {
+            usage(
+                QStringLiteral("aucun port : --port COMn, --port CHEMIN ou --config FICHIER.zuk"));
+            return std::nullopt;
+        }
+        if (ports.removeDuplicates() > 0) {
+            usage(QStringLiteral("le même port est donné deux fois"));
+            return std::nullopt;
+        }
+        return ports;
+    }
+
+    // Everything that can be checked before the first frame; the job when all is well.
+    std::optional<PortJob> prepare(const QString& command, int portCount) {
+        const bool toFile = !q_.output.isEmpty();
+        if (toFile && command != QLatin1String("params get") &&
+            command != QLatin1String("memory read")) {
+            usage(QStringLiteral("-o ne sert qu'à « params get » et « memory read »"));
+            return std::nullopt;
+        }
+        if (toFile && portCount > 1) {
+            usage(QStringLiteral("-o écrit le fichier d'un seul port"));
+            return std::nullopt;
+        }
+        const bool settingBrightness = command == QLatin1String("brightness set");
+        if (!settingBrightness &&
+            !(q_.mode.isEmpty() && q_.period.isEmpty() && q_.threshold.isEmpty())) {
+            usage(QStringLiteral(
+                "--mode, --period et --threshold ne servent qu'à « brightness set »"));
+            return std::nullopt;
+        }
+        if (q_.force && command != QLatin1String("memory write")) {
+            usage(QStringLiteral("--force ne sert qu'à « memory write »"));
+            return std::nullopt;
+        }
+        if (command == QLatin1String("params get"))
+            return PortJob([toFile](Exchange& ex, PortResult& r) { paramsGet(ex, r, toFile); });
+        if (command == QLatin1String("memory read"))
+            return PortJob([toFile](Exchange& ex, PortResult& r) { memoryRead(ex, r, toFile); });
+        if (command == QLatin1String("brightness get")) return PortJob(brightnessGet);
+        if (command == QLatin1String("switches")) return PortJob(switches);
+        if (command == QLatin1String("params set")) {
+            const QString path = q_.words.at(2);
+            QFile f(path);
+            if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) {
+                usage(QStringLiteral("%1 : fichier de paramètres illisible").arg(path));
+                return std::nullopt;
+            }
+            QString error;
+            const auto settings = parseParameters(f.read(1 << 20), error);
+            if (!settings) {
+                usage(QStringLiteral("%1 : %2").arg(path, error));
+                return std::nullopt;
+            }
+            return PortJob([s = *settings](Exchange& ex, PortResult& r) { paramsSet(ex, r, s); });
+        }
+        if (command == QLatin1String("memory write")) {
+            const QString path = q_.words.at(2);
+            image::Bytes bytes{};
+            QString error;
+            if (!QFileInfo(path).isFile() || !image::loadImage(path, bytes, error)) {
+                usage(QStringLiteral("%1 : %2").arg(
+                    path, error.isEmpty() ? QStringLiteral("pas un fichier") : error));
+                return std::nullopt;
+            }
+            const bool signed_ = bytes[0x6A] == memmap::kSignature[0] &&
+                                 bytes[0x6B] == memmap::kSignature[1] &&
+                                 bytes[0x6C] == memmap::kSignature[2];
+            if (!signed_ && !q_.force) {
+                usage(QStringLiteral("%1 : pas de signature « ZUK » en 6Ah..6Ch ; --force pour "
+                                     "l'écrire quand même")
+                          .arg(path));
+                return std::nullopt;
+            }
+            return PortJob([bytes](Exchange& ex, PortResult& r) { memoryWrite(ex, r, bytes); });
+        }
+        // brightness set
+        memmap::BrightnessSettings s;
+        if (!q_.mode.isEmpty()) {
+            const int m = static_cast<int>(kModes.indexOf(q_.mode.toLower()));
+            if (m < 0 || m >= kSelectableModes) {
+                usage(
+                    QStringLiteral("--mode %1 : capteur, 100%, 80%, 60%, 50% ou 40%").arg(q_.mode));
+                return std::nullopt;
+            }
+            s.option = m;
+        }
+        if (!q_.period.isEmpty()) {
+            const auto p = wholeNumber(q_.period, 1, 128);
+            if (!p) {
+                usage(QStringLiteral("--period %1 : un nombre entier de 1 à 128 (secondes)")
+                          .arg(q_.period));
+                return std::nullopt;
+            }
+            s.period = *p;
+        }
+        if (!q_.threshold.isEmpty()) {
+            const auto t = wholeNumber(q_.threshold, 0, 15);
+            if (!t) {
+                usage(QStringLiteral("--threshold %1 : un nombre entier de 0 à 15")
+                          .arg(q_.threshold));
+                return std::nullopt;
+            }
+            s.threshold = *t;
+        }
+        return PortJob([s](Exchange& ex, PortResult& r) { brightnessSet(ex, r, s); });
+    }
+
+    int panel(const QString& command) {
+        const auto ports = panelPorts();
+        if (!ports) return kUsage;
+        const auto job = prepare(command, static_cast<int>(ports->size()));
+        if (!job) return kUsage;
+        if (!openTrace()) return kUsage;
+
+        auto progress = board(*ports, command);
+        std::vector<PortResult> results = onEveryPort(*ports, c_, trace_, progress.get(), *job);
+
+        // A file asked for with -o (one port).
+        PortResult& first = results.front();
+        if (!q_.output.isEmpty() && first.exit == kDone) {
+            QByteArray data;
+            if (command == QLatin1String("params get"))
+                data = QJsonDocument(first.json.value(QStringLiteral("parameters")).toObject())
+                           .toJson(QJsonDocument::Indented);
+            else
+                data = image::imageText(*image::parseImage(
+                    first.json.value(QStringLiteral("memory")).toString().toLatin1()));
+            QString error;
+            if (!writeFile(q_.output, data, error)) {
+                first.exit = kFailed;
+                first.message = error;
+            }
+        }
+
+        int exit = kDone;
+        for (const auto& r : results)
+            if (r.exit == kFailed || (r.exit == kMismatch && exit == kDone)) exit = r.exit;
+
+        if (q_.json) {
+            QJsonArray list;
+            for (const auto& r : results) {
+                QJsonObject o = r.json;
+                o.insert(QStringLiteral("port"), r.port);
+                o.insert(QStringLiteral("exit"), r.exit);
+                o.insert(QStringLiteral("message"), r.message);
+                list.append(o);
+            }
+            emitJson(QJsonObject{{QStringLiteral("command"), command},
+                                 {QStringLiteral("exit"), exit},
+                                 {QStringLiteral("ports"), list}});
+            return exit;
+        }
+        const bool several = results.size() > 1;
+        for (const auto& r : results) {
+            const QString head = several ? r.port + QStringLiteral(" : ") : QString();
+            if (several && !r.out.isEmpty()) c_.out(QStringLiteral("== %1 ==\n").arg(r.port));
+            for (const QString& line : r.out) c_.out(line + QLatin1Char('\n'));
+            if (r.exit == kDone)
+                c_.out(head + r.message + QLatin1Char('\n'));
+            else
+                c_.err(head + r.message + QLatin1Char('\n'));
+        }
+        return exit;
+    }
+
+    Console& c_;
+    const Request& q_;
+    std::shared_ptr<TraceLog> trace_;
+};
+
+}  // namespace
+
+Line serialLine(const QString& port) {
+    Line line;
+    auto serial = std::make_unique<QtSerialPort>();
+    if (const auto n = comNumber(port))
+        serial->setCommPort(*n);
+    else
+        serial->setDevicePath(port);
+    line.port = std::move(serial);
+    line.clock = std::make_unique<SteadyClock>();
+    return line;
+}
+
+QString helpText() {
+    return QStringLiteral(
+        "Usage : veqctl [options] COMMANDE [ARGUMENTS]\n"
+        "\n"
+        "Le panneau VEQ en ligne de commande, avec les opérations des fenêtres de VEQ Cadence.\n"
+        "\n"
+        "Commandes :\n"
+        "  ports                    les numéros COM et le périphérique derrière chacun\n"
+        "  detect                   teste COM1 à COM14 en même temps : absent, libre, libre avec\n"
+        "                           un panneau\n"
+        "  params get [-o FICHIER]  lit les paramètres de cadence ; les affiche, ou écrit un\n"
+        "                           fichier de paramètres (JSON)\n"
+        "  params set FICHIER       vérifie le fichier, programme les paramètres, les relit et\n"
+        "                           compare\n"
+        "  memory read [-o FICHIER] lit les 128 octets de la mémoire (image au format de\n"
+        "                           veq-panel-sim --load)\n"
+        "  memory write FICHIER     programme les 128 octets d'une image, les relit et compare ;\n"
+        "                           refuse une image sans la signature « ZUK » sauf avec --force\n"
+        "  brightness get           lit la luminosité\n"
+        "  brightness set [--mode M] [--period S] [--threshold T]\n"
+        "                           programme la luminosité : M capteur, 100%, 80%, 60%, 50% ou\n"
+        "                           40% (sans --mode : inchangé), S de 1 à 128 secondes (5 par\n"
+        "                           défaut), T de 0 (jour) à 15 (nuit) (4 par défaut)\n"
+        "  switches                 lit les microswitches et le modèle de couleurs\n"
+        "\n"
+        "Options :\n"
+        "  -p, --port PORT          COMn (numérotation de l'application) ou un chemin de\n"
+        "                           périphérique ; à répéter pour plusieurs panneaux, traités en\n"
+        "                           même temps\n"
+        "  --config FICHIER.zuk     le port de la ligne 1 d'un fichier de configuration\n"
+        "  --trace FICHIER          chaque trame dans les deux sens, avec son heure, une ligne\n"
+        "                           chacune\n"
+        "  --json                   le résultat en JSON sur la sortie standard\n"
+        "  -o, --output FICHIER     le fichier à écrire (params get, memory read ; un seul port)\n"
+        "  --force                  memory write : écrit aussi une image sans signature\n"
+        "  -h, --help               cette aide\n"
+        "\n"
+        "Code de sortie : 0 tout est fait ; 1 une opération a échoué sur un port ; 2 mauvais\n"
+        "usage ou mauvais fichier (rien n'a été envoyé) ; 3 la relecture diffère de ce qui a été\n"
+        "écrit.\n");
+}
+
+int run(const QStringList& arguments, Console& console) {
+    QString error;
+    const auto request = parse(arguments, error);
+    if (!request) {
+        console.err(QStringLiteral("veqctl : %1\nveqctl --help pour l'aide.\n").arg(error));
+        if (arguments.contains(QStringLiteral("--json")))
+            console.out(
+                QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("exit"), kUsage},
+                                                            {QStringLiteral("error"), error}})
+                                      .toJson(QJsonDocument::Indented)));
+        return kUsage;
+    }
+    if (request->help) {
+        console.out(helpText());
+        return kDone;
+    }
+    Runner runner(console, *request);
+    return runner.run();
+}
+
+}  // namespace veq::cli

@@ -1,0 +1,26 @@
+// veqctl: the panel from the command line (see cli/lib/veqctl.h and the README).
+
+#include <cstdio>
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+
+#include "cli/lib/veqctl.h"
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("veqctl"));
+
+    veq::cli::Console console;
+    console.out = [](const QString& text) {
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        std::fflush(stdout);
+    };
+    console.err = [](const QString& text) {
+        std::fputs(text.toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
+    };
+    if (::isatty(STDERR_FILENO)) console.terminal = stderr;
+    return veq::cli::run(QCoreApplication::arguments().mid(1), console);
+}
