@@ -474,13 +474,35 @@ class Runner {
         c_.out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
     }
 
+    // Where a COM number's device comes from, as the technician reads it.
+    static QString originText(PortOrigin origin) {
+        switch (origin) {
+            case PortOrigin::Environment:
+                return QStringLiteral("variable VEQ_COMn");
+            case PortOrigin::PortsFile:
+                return QStringLiteral("fichier des ports");
+            case PortOrigin::BuiltIn:
+                return QStringLiteral("port intégré");
+            case PortOrigin::System:
+                return QStringLiteral("adaptateur");
+            case PortOrigin::None:
+                break;
+        }
+        return QStringLiteral("aucun périphérique");
+    }
+
     int ports() {
         QJsonArray list;
-        for (int n = kFirstCom; n <= kLastCom; ++n) {
-            const QString device = portDevice(n);
-            list.append(QJsonObject{{QStringLiteral("port"), QStringLiteral("COM%1").arg(n)},
-                                    {QStringLiteral("device"), device}});
-            if (!q_.json) c_.out(QStringLiteral("COM%1\t%2\n").arg(n).arg(device));
+        for (const PortTableEntry& e : portTable()) {
+            const QString port = QStringLiteral("COM%1").arg(e.number);
+            list.append(QJsonObject{
+                {QStringLiteral("port"), port},
+                {QStringLiteral("device"), e.device.isEmpty() ? QJsonValue() : e.device},
+                {QStringLiteral("origin"), originText(e.origin)}});
+            if (!q_.json)
+                c_.out(QStringLiteral("%1\t%2\t(%3)\n")
+                           .arg(port, e.device.isEmpty() ? QStringLiteral("-") : e.device,
+                                originText(e.origin)));
         }
         if (q_.json)
             emitJson(QJsonObject{{QStringLiteral("command"), QStringLiteral("ports")},

@@ -49,7 +49,7 @@ TEST_F(CliBench, EachCommandOnAProgrammedPanel) {
         std::function<void()> check = [] {};  // on the panel afterwards
     };
     const Case cases[] = {
-        {{"ports"}, {"COM1\t" + portDevice(1), "COM14\t" + portDevice(14)}},
+        {{"ports"}, {"COM1\t/dev/ttyS0\t(port intégré)", "COM14\t-\t(aucun périphérique)"}},
         {{"detect"}, {"COM1\tAbsent.", "COM3\tLibre. VEQ_CAD.", "COM5\tLibre.", "COM14\tAbsent."}},
         {{"-p", "COM3", "params", "get"},
          {"Plage 1 : de 0 à 149, rouge", "Plage 3 : de 350 à 549, vert",
