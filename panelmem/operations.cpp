@@ -32,6 +32,19 @@ void afterFailedRead(Exchange& ex, AfterFailedRead after) {
     if (after == AfterFailedRead::Release) release(ex);
 }
 
+// The read of the brightness and microswitch windows: 11 "SSS", "PPP", settle, the whole memory,
+// then the five "RRR" (after a failure only when `after` lets them go). The failure flag.
+bool readWhole(Exchange& ex, MemoryGrid& grid, const TransferProfile& profile,
+               AfterFailedRead after) {
+    wakeUp(ex, true);
+    const bool failed = LIT_24C01(ex, grid, profile);
+    if (failed)
+        afterFailedRead(ex, after);
+    else
+        release(ex);
+    return failed;
+}
+
 bool isEmpty(const QString& text) {
     return text.trimmed().isEmpty();
 }
@@ -70,14 +83,8 @@ Programming programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettin
 
 BrightnessRead readBrightness(Exchange& ex, MemoryGrid& grid, AfterFailedRead after) {
     BrightnessRead r;
-    wakeUp(ex, true);
-    r.failed = LIT_24C01(ex, grid, kBrightnessTransfer);
-    if (r.failed) {
-        afterFailedRead(ex, after);
-        return r;
-    }
-    r.reading = memmap::decodeBrightness(grid);
-    release(ex);
+    r.failed = readWhole(ex, grid, kBrightnessTransfer, after);
+    if (!r.failed) r.reading = memmap::decodeBrightness(grid);
     return r;
 }
 
@@ -102,14 +109,8 @@ Programming programBrightness(Exchange& ex, MemoryGrid& grid,
 
 SwitchesRead readSwitches(Exchange& ex, MemoryGrid& grid, AfterFailedRead after) {
     SwitchesRead r;
-    wakeUp(ex, true);
-    r.failed = LIT_24C01(ex, grid, kMicroswitchTransfer);
-    if (r.failed) {
-        afterFailedRead(ex, after);
-        return r;
-    }
-    r.switches = memmap::decodeSwitches(grid);
-    release(ex);
+    r.failed = readWhole(ex, grid, kMicroswitchTransfer, after);
+    if (!r.failed) r.switches = memmap::decodeSwitches(grid);
     return r;
 }
 
