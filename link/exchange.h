@@ -62,7 +62,7 @@ class Exchange {
     SerialPort& port_;
     Clock& clock_;
     // Every wait of the exchange polls at about 1 ms, also on Windows.
-    [[no_unique_address]] FineTimerScope fineTimer_;
+    [[no_unique_address, maybe_unused]] FineTimerScope fineTimer_;
     double owed_ = 0.0;  // line seconds owed at the reading owedAt_
     double owedAt_ = 0.0;
     bool broken_ = false;
