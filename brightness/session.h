@@ -4,16 +4,16 @@
 
 #include "link/linksettings.h"
 #include "link/platform.h"
+#include "panelmem/messages.h"
 #include "panelmem/operations.h"
 
 // What the brightness and microswitch windows share: the response control SEL_REP decides what the
 // operator is told and whether the closing "RRR" burst goes out after a failed read.
 namespace veq::brightness {
 
-inline const QString kReadDone = QStringLiteral("Lecture effectuée avec succés.");
-inline const QString kProgrammingDone = QStringLiteral("Programmation effectuée avec succés.");
-inline const QString kPanelError = QStringLiteral(
-    "Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur l'afficheur.");
+using ops::kPanelError;
+using ops::kProgrammingDone;
+using ops::kReadDone;
 
 // SEL_REP compared exactly, case included.
 inline bool answersChecked(const LinkSettings& link) {

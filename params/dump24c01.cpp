@@ -14,6 +14,7 @@
 #include "link/ui/configuration.h"
 #include "link/ui/twips.h"
 #include "link/ui/windows.h"
+#include "panelmem/messages.h"
 #include "panelmem/operations.h"
 #include "panelmem/transfer.h"
 
@@ -24,12 +25,6 @@ namespace {
 const QColor kGreenBack(0, 255, 0);
 const QColor kWhiteBack(255, 255, 255);
 
-const QString kBlankMessage =
-    QStringLiteral("Paramètre vièrge. Veuillez envoyer une premères fois les paramètres.");
-const QString kReadDone = QStringLiteral("Lecture effectuée avec succés.");
-const QString kWriteDone = QStringLiteral("Programmation effectuée avec succés.");
-const QString kErrorMessage = QStringLiteral(
-    "Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur l'afficheur.");
 const QString kReadFirst = QStringLiteral(
     "Les paramètres du panneau doivent d'abord être lus avec succès (« Lire les paramètres ») "
     "avant de pouvoir le programmer : une partie de sa mémoire n'a pas été lue. Rien n'a été "
@@ -518,7 +513,7 @@ void Dump24c01::finalMessage(bool failed, const QString& success) {
     if (!failed)
         ctx_.messages.show(success, Icon::Information);
     else
-        ctx_.messages.show(kErrorMessage, Icon::Warning);
+        ctx_.messages.show(ops::kPanelError, Icon::Warning);
 }
 
 void Dump24c01::putRead(QScrollBar* slider, int value, QStringList& outOfRange) {
@@ -580,13 +575,13 @@ void Dump24c01::but_lit_para_Click() {
             HScroll1[static_cast<size_t>(i)]->setValue(1);
             setRangeColour(i, colour::kOrange);
         }
-        ctx_.messages.show(kBlankMessage, Icon::Warning);
+        ctx_.messages.show(ops::kBlankMemory, Icon::Warning);
     } else {
         applyReading(read.reading);
     }
     // The caption says what the slider now holds, even when the read left it where it was.
     HScroll4_Change();
-    finalMessage(read.failed, kReadDone);
+    finalMessage(read.failed, ops::kReadDone);
 }
 
 memmap::RateSettings Dump24c01::settings(quint32 timeBase) const {
@@ -640,7 +635,7 @@ void Dump24c01::but_ecrit_para_Click() {
         ctx_.messages.show(kReadFirst, Icon::Warning);
         return;
     }
-    finalMessage(result == ops::Programming::Failed, kWriteDone);
+    finalMessage(result == ops::Programming::Failed, ops::kProgrammingDone);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -24,6 +24,7 @@
 #include "panelmem/grid.h"
 #include "panelmem/image.h"
 #include "panelmem/memmap.h"
+#include "panelmem/messages.h"
 #include "panelmem/operations.h"
 #include "panelmem/transfer.h"
 
@@ -32,12 +33,6 @@ namespace veq::cli {
 namespace {
 
 const QString kLineSettings = QStringLiteral("9600,N,8,1");
-const QString kReadDone = QStringLiteral("Lecture effectuée avec succés.");
-const QString kWriteDone = QStringLiteral("Programmation effectuée avec succés.");
-const QString kError = QStringLiteral(
-    "Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur l'afficheur.");
-const QString kBlank =
-    QStringLiteral("Paramètre vièrge. Veuillez envoyer une premères fois les paramètres.");
 const QString kMismatchText = QStringLiteral("La relecture diffère de ce qui a été programmé : ");
 
 constexpr int kFirstCom = PortDetection::kFirstPort;
@@ -137,17 +132,17 @@ void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
     const ops::RateRead read = ops::readRate(ex, grid);
     if (read.failed) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
     if (read.blank) {
         r.exit = kFailed;
-        r.message = kBlank;
+        r.message = ops::kBlankMemory;
         return;
     }
     const memmap::RateSettings s = settingsFromReading(read.reading);
     r.json.insert(QStringLiteral("parameters"), parametersJson(s));
-    r.message = kReadDone;
+    r.message = ops::kReadDone;
     if (!toFile) r.out << parametersText(s).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
@@ -157,19 +152,19 @@ void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings
     MemoryGrid grid;
     if (ops::readRate(ex, grid).failed) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
     const ops::Programming done = ops::programRate(ex, grid, settings);
     if (done != ops::Programming::Done) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
     MemoryGrid back;
     if (ops::readRate(ex, back).failed) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
     const QString diff =
@@ -179,19 +174,19 @@ void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings
         r.message = kMismatchText + diff;
         return;
     }
-    r.message = kWriteDone;
+    r.message = ops::kProgrammingDone;
 }
 
 void memoryRead(Exchange& ex, PortResult& r, bool toFile) {
     MemoryGrid grid;
     if (LIT_24C01(ex, grid, kBrightnessTransfer)) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
     const QByteArray text = image::imageText(gridBytes(grid));
     r.json.insert(QStringLiteral("memory"), QString::fromLatin1(text).simplified());
-    r.message = kReadDone;
+    r.message = ops::kReadDone;
     if (!toFile) r.out << QString::fromLatin1(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
@@ -200,13 +195,13 @@ void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes) {
     putBytes(grid, bytes);
     if (ECRIT_24C01(ex, grid, kBrightnessTransfer)) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
     MemoryGrid back;
     if (LIT_24C01(ex, back, kBrightnessTransfer)) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
     const QString diff = differences(grid, back, 0, image::kSize);
@@ -215,7 +210,7 @@ void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes) {
         r.message = kMismatchText + diff;
         return;
     }
-    r.message = kWriteDone;
+    r.message = ops::kProgrammingDone;
 }
 
 void brightnessGet(Exchange& ex, PortResult& r) {
@@ -224,7 +219,7 @@ void brightnessGet(Exchange& ex, PortResult& r) {
         ops::readBrightness(ex, grid, ops::AfterFailedRead::SendNothing);
     if (read.failed) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
     const auto& b = read.reading;
@@ -236,7 +231,7 @@ void brightnessGet(Exchange& ex, PortResult& r) {
                  .arg(b.option ? kModes.value(*b.option) : QStringLiteral("aucune"))
           << QStringLiteral("Fréquence de commutation : %1 s").arg(b.period)
           << QStringLiteral("Seuil de commutation jour/nuit : %1").arg(b.threshold);
-    r.message = kReadDone;
+    r.message = ops::kReadDone;
 }
 
 void brightnessSet(Exchange& ex, PortResult& r, const memmap::BrightnessSettings& settings) {
@@ -245,10 +240,10 @@ void brightnessSet(Exchange& ex, PortResult& r, const memmap::BrightnessSettings
         ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::SendNothing);
     if (done != ops::Programming::Done) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
-    r.message = kWriteDone;
+    r.message = ops::kProgrammingDone;
 }
 
 // The caption boxes of the microswitch window, without their line ends.
@@ -270,7 +265,7 @@ void switches(Exchange& ex, PortResult& r) {
     const ops::SwitchesRead read = ops::readSwitches(ex, grid, ops::AfterFailedRead::SendNothing);
     if (read.failed) {
         r.exit = kFailed;
-        r.message = kError;
+        r.message = ops::kPanelError;
         return;
     }
     const auto bank = [&r](const char* name, const std::array<bool, 8>& on,
@@ -303,7 +298,7 @@ void switches(Exchange& ex, PortResult& r) {
     }
     r.out << QStringLiteral("Modèle : ") + model.trimmed();
     r.json.insert(QStringLiteral("model"), modelJson);
-    r.message = kReadDone;
+    r.message = ops::kReadDone;
 }
 
 // ---------------------------------------------------------------------------------------------
