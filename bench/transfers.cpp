@@ -51,11 +51,11 @@
 //                                    characters are in. 1.0120 s on average.
 //   rate-write  S + w + 31 q + 13 c  WWW (8 c), then its acknowledgement (5 c), the 200th
 //                                    character. 1.0057 s on average.
-//   read-128    S + 1062 c           after the flush 4 + 128 + 1 frames of 8 c are queued at once.
-//                                    The wait ends at the 788th character, the last of the answer
-//                                    to the last X1X: that frame's end reaches the panel after
-//                                    (32 + 1024) c, its answer takes 6 c more. Answers (5 or 6 c
-//                                    per 8 c frame) never hold the line up. 1.6063 s.
+//   read-128    S + 1070 c           after the flush 4 + 128 + 1 frames of 8 c are queued at once.
+//                                    The wait ends at the 794th character, the last of the answer
+//                                    to X6X: that frame's end reaches the panel after
+//                                    (32 + 1032) c, its answer takes 6 c more. Answers (5 or 6 c
+//                                    per 8 c frame) never hold the line up. 1.6146 s.
 //   write-128   S + 1285 c           8 pages of 20 frames of 8 c; the 800th character is the last
 //                                    of the acknowledgement of the last WWW. 1.8385 s.
 //
@@ -64,7 +64,7 @@
 // The floor leaves out everything the line does not need: computing, scheduling, polling periods.
 //
 // Note on the two 128-byte transfers: their frames are queued at once and their reply wait gives
-// up 1 s after the last write, while the line needs 1.106 s (read) and 1.339 s (write) from that
+// up 1 s after the last write, while the line needs 1.115 s (read) and 1.339 s (write) from that
 // moment to carry the frames and bring the answer back. The bench shows what happens then; with
 // --drain every write returns only once the line has carried it (as tcdrain() would on a UART),
 // which shows the transfers when the reply wait starts after the frames have left. --drain is not
@@ -141,7 +141,7 @@ double rateWriteFloor(double t0) {
     return kSettle + firstWait(t0) + (kPacedBytes - 1) * kStep + 13 * kChar;
 }
 double fullReadFloor(double) {
-    return kSettle + 1062 * kChar;
+    return kSettle + 1070 * kChar;
 }
 double fullWriteFloor(double) {
     return kSettle + 1285 * kChar;

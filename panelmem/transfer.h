@@ -9,6 +9,14 @@
 
 namespace veq {
 
+// What the panel answers to a read: five characters for each of "SSS", "ZA0", the address frame,
+// "ZA1" and a closing "RRR", six for each byte read (one "X1X" per byte, then "X6X"). A read takes
+// its answer only when all of it has arrived: one answer short (lost on the line, the panel's
+// address moved on) would put every later byte one cell early.
+constexpr int readAnswerLength(int byteCount, bool endsWithRRR) {
+    return 4 * 5 + (byteCount + 1) * 6 + (endsWithRRR ? 5 : 0);
+}
+
 // How the memory transfers of one window differ. The three windows run the same two procedures;
 // only these points change. Use the constants below.
 struct TransferProfile {
@@ -32,7 +40,7 @@ struct TransferProfile {
 inline constexpr TransferProfile kRateTransfer{.readPrefix = Prefix::P31,
                                                .readOpening = 1,
                                                .readEndsWithRRR = true,
-                                               .readAbove = 222,
+                                               .readAbove = readAnswerLength(32, true) - 1,
                                                .writePrefix = Prefix::P_31,
                                                .writeOpening = 5,
                                                .writeConfirm = 200,
@@ -40,11 +48,12 @@ inline constexpr TransferProfile kRateTransfer{.readPrefix = Prefix::P31,
                                                .firstAddress = 0x60,
                                                .byteCount = 32,
                                                .markEachByte = true};
+static_assert(kRateTransfer.readAbove == 222);
 // LUM: the whole memory, "_31" and a burst of 5 both ways, frames back to back.
 inline constexpr TransferProfile kBrightnessTransfer{.readPrefix = Prefix::P_31,
                                                      .readOpening = 5,
                                                      .readEndsWithRRR = false,
-                                                     .readAbove = 787,
+                                                     .readAbove = readAnswerLength(128, false) - 1,
                                                      .writePrefix = Prefix::P_31,
                                                      .writeOpening = 5,
                                                      .writeConfirm = 800,
@@ -56,7 +65,7 @@ inline constexpr TransferProfile kBrightnessTransfer{.readPrefix = Prefix::P_31,
 inline constexpr TransferProfile kMicroswitchTransfer{.readPrefix = Prefix::P_31,
                                                       .readOpening = 5,
                                                       .readEndsWithRRR = true,
-                                                      .readAbove = 787,
+                                                      .readAbove = readAnswerLength(128, true) - 1,
                                                       .writePrefix = Prefix::P_31,
                                                       .writeOpening = 5,
                                                       .writeConfirm = 0,

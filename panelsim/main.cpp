@@ -56,6 +56,7 @@ int main(int argc, char* argv[]) {
         }
     }
     veq::sim::Panel panel(memory);
+    panel.loseByteAnswer = options.loseByte;
 
     // The stop signals and the mute and stall switches (SIGUSR1, SIGUSR2) are held back except
     // while the server waits, so none slips in between its test of the flags and its wait.

@@ -95,11 +95,16 @@ ParsedOptions parseOptions(const QStringList& arguments) {
                        "waits for the reply) leaves SECONDS after the frame came in; answers keep "
                        "their order, so those behind it wait too."),
         QStringLiteral("SECONDS"));
+    const QCommandLineOption loseByte(
+        QStringLiteral("lose-byte"),
+        QStringLiteral("The Nth byte read (X1X or X6X, counted from 1 since the start) gets no "
+                       "answer, as if the line lost it; the read address moves on as usual."),
+        QStringLiteral("N"));
     const QCommandLineOption verbose(
         QStringList{QStringLiteral("v"), QStringLiteral("verbose")},
         QStringLiteral("Log every frame received and every committed write on standard error."));
     p.addOptions({link, load, save, fill, pace, mute, garble, shortBy, extra, muteAfter, dieAfter,
-                  stallAfter, lag, verbose});
+                  stallAfter, lag, loseByte, verbose});
     r.helpText = p.helpText();
 
     if (!p.parse(arguments)) {
@@ -154,6 +159,10 @@ ParsedOptions parseOptions(const QStringList& arguments) {
     }
     if (p.isSet(stallAfter) && !readCount(p.value(stallAfter), o.stallAfter, 0, kMaxFrames)) {
         r.error = QStringLiteral("--stall-after takes a number from 0 to %1").arg(kMaxFrames);
+        return r;
+    }
+    if (p.isSet(loseByte) && !readCount(p.value(loseByte), o.loseByte, 1, kMaxFrames)) {
+        r.error = QStringLiteral("--lose-byte takes a number from 1 to %1").arg(kMaxFrames);
         return r;
     }
     if (p.isSet(lag) && !readSeconds(p.value(lag), o.lag)) {

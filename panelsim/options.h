@@ -23,6 +23,7 @@ struct Options {
     int dieAfter = -1;                 // dies as if killed after this many frames (-1: never)
     int stallAfter = -1;               // stops taking bytes after this many frames (-1: never)
     double lag = 0.0;                  // seconds the answer to a closing frame takes
+    int loseByte = 0;                  // the byte read with this number gets no answer (0: none)
     bool verbose = false;              // frames and commits on the standard error
 };
 

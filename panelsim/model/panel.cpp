@@ -84,6 +84,7 @@ QByteArray Panel::answer(const ParsedFrame& f) {
     } else if (c == "X1X" || c == "X6X") {
         const std::uint8_t v = memory[static_cast<std::size_t>(address_)];
         if (c == "X1X") address_ = (address_ + 1) % kSize;
+        if (++byteReads_ == loseByteAnswer) return {};
         return byteAnswer(v);
     } else if (c.size() == 3 && c.at(0) == 'Y') {
         const int v = hexValue(c.at(1), c.at(2));

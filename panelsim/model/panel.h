@@ -61,6 +61,9 @@ class Panel : public Device {
     bool keepFrames = true;
     // Number of write groups committed by "WWW".
     int commits = 0;
+    // The byte read ("X1X" or "X6X") with this number, counted from 1 over the panel's life, gets
+    // no answer, although the read address moves on as usual: an answer lost on the line. 0: none.
+    int loseByteAnswer = 0;
 
   private:
     enum class Mode { Idle, Addressing, Address, Reading, Writing };
@@ -70,6 +73,7 @@ class Panel : public Device {
     int pageAddress_ = 0;
     std::vector<int> pageData_;  // -1: a data frame that carried no byte
     int pageCount_ = 0;          // data frames of the group so far
+    int byteReads_ = 0;          // byte reads answered or lost so far
 };
 
 // The six characters that answer the read of a byte holding `value`: "01" STX, two upper-case

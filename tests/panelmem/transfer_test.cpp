@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "link/exchange.h"
+#include "panelmem/operations.h"
 #include "panelmem/transfer.h"
 #include "tests/support/harness.h"
 
@@ -146,7 +147,7 @@ TEST_F(Transfer, WholeMemoryReadsBackToBackPast787) {
         const TransferProfile& p = microswitch ? kMicroswitchTransfer : kBrightnessTransfer;
         port.writes.clear();
         port.faults = {};
-        port.faults.perPoll = 1;  // taken at 788 characters: the last byte is there already
+        port.faults.perPoll = 1;  // arriving one character a poll: taken once it is whole
         EXPECT_FALSE(LIT_24C01(ex, grid, p));
 
         Frames want = {frame(Prefix::P_31, "SSS", 5)};
@@ -224,6 +225,45 @@ TEST_F(Transfer, CellsThatAreNotAByteStopTheWriteBeforeItsFirstFrame) {
     }
     for (int a = 0; a < 128; ++a) grid.setText(a, a < 96 ? "Er" : "1");
     EXPECT_FALSE(ECRIT_24C01(ex, grid, kRateTransfer));  // the rate window sends 96..127 only
+}
+
+// A whole-memory read succeeds only with every answer its frames call for: one byte answer lost
+// on the line (the panel's address moves on) would shift every later byte one cell early, with
+// hexadecimal digits in every place. The brightness programming then writes nothing.
+TEST_F(Transfer, AWholeMemoryReadOneAnswerShortFails) {
+    enum Op { Brightness, Switches, ProgramBrightness };
+    const sim::Panel::Memory before = h.panel->memory;
+    for (const Op op : {Brightness, Switches, ProgramBrightness}) {
+        for (const int lost : {0, 1, 64, 128, 129}) {  // 129: the answer to "X6X"
+            SCOPED_TRACE(testing::Message() << "operation " << op << ", lost answer " << lost);
+            *h.panel = sim::Panel(before);
+            h.panel->loseByteAnswer = lost;
+            port.faults = {};
+            port.faults.perPoll = 3;
+            bool failed = true;
+            if (op == Brightness) {
+                failed = ops::readBrightness(ex, grid, ops::AfterFailedRead::Release).failed;
+            } else if (op == Switches) {
+                failed = ops::readSwitches(ex, grid, ops::AfterFailedRead::Release).failed;
+            } else {
+                memmap::BrightnessSettings settings;
+                settings.option = 2;
+                failed =
+                    ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::Release) !=
+                    ops::Programming::Done;
+            }
+            EXPECT_EQ(failed, lost != 0);
+            if (lost != 0) {
+                expectAllFailed();
+                EXPECT_EQ(h.panel->commits, 0);
+                EXPECT_EQ(h.panel->memory, before);
+            } else if (op == ProgramBrightness) {
+                EXPECT_EQ(h.panel->commits, 8);
+            } else {
+                for (int a = 0; a < 128; ++a) EXPECT_EQ(grid.text(a), stored(a)) << a;
+            }
+        }
+    }
 }
 
 // Each byte's two characters must be hexadecimal digits where the answer puts them; otherwise

@@ -12,6 +12,7 @@
 
 #include "link/frame.h"
 #include "link/qtserialport.h"
+#include "panelsim/model/image.h"
 #include "tests/wire/bench.h"
 
 namespace veq::test {
@@ -127,11 +128,22 @@ TEST_F(SimulatorOnTheLine, LagHoldsTheAnswerToAClosingFrameAndEverythingBehindIt
     });
 }
 
+TEST_F(SimulatorOnTheLine, LoseByteDropsThatByteAnswerAndTheAddressMovesOn) {
+    line.start({"--lose-byte", "2"});
+    for (const char* c : {"ZA0", "Y60", "ZA1", "X1X", "X1X", "X1X"}) line.send(c);
+    EXPECT_EQ(line.waitForCount(27), 27);
+    QThread::msleep(100);
+    const sim::Panel::Memory m = sim::programmedMemory();
+    EXPECT_EQ(line.port.readAll(),
+              acknowledgement().repeated(3) + sim::byteAnswer(m[0x60]) + sim::byteAnswer(m[0x62]));
+}
+
 TEST(SimulatorCommandLine, RefusesFaultsItCannotTake) {
     for (const QStringList& wrong :
          {QStringList{"--lag", "-0.1"}, QStringList{"--lag", "61"}, QStringList{"--lag", "nan"},
           QStringList{"--lag", "soon"}, QStringList{"--mute-after", "-1"},
-          QStringList{"--die-after", "0"}, QStringList{"--die-after", "x"}}) {
+          QStringList{"--die-after", "0"}, QStringList{"--die-after", "x"},
+          QStringList{"--lose-byte", "0"}}) {
         const auto [code, output] = runToEnd(wrong);
         EXPECT_EQ(code, 2) << wrong.join(' ').toStdString();
         EXPECT_TRUE(output.contains(wrong.first().toLatin1())) << output.toStdString();
