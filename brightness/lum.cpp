@@ -232,7 +232,7 @@ void LumWindow::but_LIT_LUM_Click() {
     Exchange ex(link.MSComm1(), ctx_.clock);
     const ops::BrightnessRead read =
         ops::readBrightness(ex, grid_, brightness::afterFailedRead(link));
-    if (read.failed) {
+    if (read.failed()) {
         brightness::reportFailedRead(link, ctx_.messages, false);
         return;
     }
@@ -268,7 +268,7 @@ void LumWindow::but_ECRIT_LUM_Click() {
 
     Exchange ex(link.MSComm1(), ctx_.clock);
     const ops::Programming result =
-        ops::programBrightness(ex, grid_, settings, brightness::afterFailedRead(link));
+        ops::programBrightness(ex, grid_, settings, brightness::afterFailedRead(link)).status;
     if (result == ops::Programming::NotRead) {
         brightness::reportFailedRead(link, ctx_.messages, true);
         return;

@@ -284,7 +284,7 @@ void SwWindow::LIT_SW_Click() {
 
     Exchange ex(link.MSComm1(), ctx_.clock);
     const ops::SwitchesRead read = ops::readSwitches(ex, grid_, brightness::afterFailedRead(link));
-    if (read.failed) {
+    if (read.failed()) {
         brightness::reportFailedRead(link, ctx_.messages, false);
         return;
     }

@@ -33,16 +33,21 @@ void afterFailedRead(Exchange& ex, AfterFailedRead after) {
 }
 
 // The read of the brightness and microswitch windows: 11 "SSS", "PPP", settle, the whole memory,
-// then the five "RRR" (after a failure only when `after` lets them go). The failure flag.
-bool readWhole(Exchange& ex, MemoryGrid& grid, const TransferProfile& profile,
-               AfterFailedRead after) {
+// then the five "RRR" (after a failure only when `after` lets them go).
+Outcome readWhole(Exchange& ex, MemoryGrid& grid, const TransferProfile& profile,
+                  AfterFailedRead after) {
     wakeUp(ex, true);
-    const bool failed = LIT_24C01(ex, grid, profile);
-    if (failed)
-        afterFailedRead(ex, after);
-    else
+    const Outcome read = readMemory(ex, grid, profile);
+    if (read.ok())
         release(ex);
-    return failed;
+    else
+        afterFailedRead(ex, after);
+    return read;
+}
+
+// The end of a programming whose write went out.
+ProgramResult written(const Outcome& write) {
+    return {write.ok() ? Programming::Done : Programming::Failed, write};
 }
 
 bool isEmpty(const QString& text) {
@@ -53,7 +58,7 @@ bool isEmpty(const QString& text) {
 
 RateRead readRate(Exchange& ex, MemoryGrid& grid) {
     RateRead r;
-    r.failed = LIT_24C01(ex, grid, kRateTransfer);
+    r.outcome = readMemory(ex, grid, kRateTransfer);
     r.blank = memmap::isBlank(grid);
     if (r.blank)
         r.blankBrightnessOption = memmap::blankBrightnessOption(grid);
@@ -62,7 +67,7 @@ RateRead readRate(Exchange& ex, MemoryGrid& grid) {
     return r;
 }
 
-Programming programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettings& settings) {
+ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettings& settings) {
     memmap::encodeRate(settings, grid);
     // No setting lives in 125..127: never read, they go as "00", as they always have.
     for (int a = kUnmappedFirst; a <= kUnmappedLast; ++a)
@@ -70,47 +75,48 @@ Programming programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettin
     // After a failed read they hold "Er": the panel's bytes there are unknown. The write refuses
     // the grid, sends nothing and marks those cells.
     if (!cellsNotBytes(grid, kRateTransfer).isEmpty()) {
-        ECRIT_24C01(ex, grid, kRateTransfer);
-        return Programming::NotRead;
+        return {Programming::NotRead, writeMemory(ex, grid, kRateTransfer)};
     }
 
-    const bool failed = ECRIT_24C01(ex, grid, kRateTransfer);
+    const Outcome write = writeMemory(ex, grid, kRateTransfer);
     ex.send(Prefix::P31, "OOO");
     ex.settle();
     ex.send(Prefix::P31, "RRR");
-    return failed ? Programming::Failed : Programming::Done;
+    return written(write);
 }
 
 BrightnessRead readBrightness(Exchange& ex, MemoryGrid& grid, AfterFailedRead after) {
     BrightnessRead r;
-    r.failed = readWhole(ex, grid, kBrightnessTransfer, after);
-    if (!r.failed) r.reading = memmap::decodeBrightness(grid);
+    r.outcome = readWhole(ex, grid, kBrightnessTransfer, after);
+    if (r.outcome.ok()) r.reading = memmap::decodeBrightness(grid);
     return r;
 }
 
-Programming programBrightness(Exchange& ex, MemoryGrid& grid,
-                              const memmap::BrightnessSettings& settings, AfterFailedRead after) {
+ProgramResult programBrightness(Exchange& ex, MemoryGrid& grid,
+                                const memmap::BrightnessSettings& settings, AfterFailedRead after) {
     wakeUp(ex, false);
     // The three cells are changed in a fresh copy of the whole memory. Without one the grid holds
     // "Er" marks, not the panel's bytes, and writing it back would overwrite the other 125 bytes.
-    if (LIT_24C01(ex, grid, kBrightnessTransfer)) {
+    const Outcome read = readMemory(ex, grid, kBrightnessTransfer);
+    if (!read.ok()) {
         afterFailedRead(ex, after);
-        return Programming::NotRead;
+        return {Programming::NotRead,
+                Outcome{Cause::NotSent, read.received, read.expected, read.cause}};
     }
     memmap::encodeBrightness(settings, grid);
     ex.settle();
-    const bool failed = ECRIT_24C01(ex, grid, kBrightnessTransfer);
+    const Outcome write = writeMemory(ex, grid, kBrightnessTransfer);
     ex.send(kWholeMemory, "OOO");
     ex.settle();
     ex.send(kWholeMemory, "LLL");
     release(ex);
-    return failed ? Programming::Failed : Programming::Done;
+    return written(write);
 }
 
 SwitchesRead readSwitches(Exchange& ex, MemoryGrid& grid, AfterFailedRead after) {
     SwitchesRead r;
-    r.failed = readWhole(ex, grid, kMicroswitchTransfer, after);
-    if (!r.failed) r.switches = memmap::decodeSwitches(grid);
+    r.outcome = readWhole(ex, grid, kMicroswitchTransfer, after);
+    if (r.outcome.ok()) r.switches = memmap::decodeSwitches(grid);
     return r;
 }
 

@@ -21,11 +21,18 @@ enum class Programming {
     NotRead,  // nothing was written: the memory it needs was not read successfully first
 };
 
+// What a programming came to, and why when it was not Done.
+struct ProgramResult {
+    Programming status = Programming::NotRead;
+    Outcome outcome;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Rate parameters (the parameter window)
 
 struct RateRead {
-    bool failed = true;  // the transfer's failure flag
+    Outcome outcome{Cause::NoAnswer};  // the transfer's
+    bool failed() const { return !outcome.ok(); }
     bool blank = false;  // no signature: a memory never programmed (always so after a failure)
     int blankBrightnessOption = 0;  // on a blank memory, Option1(1..5) from 108, 0 for none
     memmap::RateReading reading;    // the settings read, when neither failed nor blank
@@ -38,7 +45,7 @@ RateRead readRate(Exchange& ex, MemoryGrid& grid);
 // never read (empty) are filled with "00"; when any of 96..127 then holds no byte (after a failed
 // read they hold "Er") nothing is sent and the result is NotRead. Otherwise ECRIT_24C01 of 96..127,
 // then "OOO", a settle wait and "RRR" (prefix "31"); Done or Failed by the write's confirmation.
-Programming programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettings& settings);
+ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettings& settings);
 
 // ---------------------------------------------------------------------------------------------
 // Brightness and microswitches (whole memory, prefix "_31")
@@ -48,7 +55,8 @@ Programming programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettin
 enum class AfterFailedRead { SendNothing, Release };
 
 struct BrightnessRead {
-    bool failed = true;
+    Outcome outcome{Cause::NoAnswer};
+    bool failed() const { return !outcome.ok(); }
     memmap::BrightnessReading reading;  // when not failed
 };
 
@@ -59,11 +67,12 @@ BrightnessRead readBrightness(Exchange& ex, MemoryGrid& grid, AfterFailedRead af
 // "Envoi" of the brightness window: 11 "SSS", settle, LIT_24C01 of the whole memory (a failed
 // read ends here with NotRead: the grid holds no bytes to write back), the settings into 60..62,
 // settle, ECRIT_24C01 of the whole memory, "OOO", settle, "LLL", five "RRR".
-Programming programBrightness(Exchange& ex, MemoryGrid& grid,
-                              const memmap::BrightnessSettings& settings, AfterFailedRead after);
+ProgramResult programBrightness(Exchange& ex, MemoryGrid& grid,
+                                const memmap::BrightnessSettings& settings, AfterFailedRead after);
 
 struct SwitchesRead {
-    bool failed = true;
+    Outcome outcome{Cause::NoAnswer};
+    bool failed() const { return !outcome.ok(); }
     memmap::Switches switches;  // when not failed
 };
 

@@ -44,6 +44,16 @@ std::optional<QString> byteInAnswer(const QByteArray& answer, int k) {
     return QString::fromLatin1(two);
 }
 
+// Why a reply wait ended without the answer, from what it saw.
+Outcome answerOutcome(Exchange& ex, const Reply& reply, int expected) {
+    const int received = static_cast<int>(reply.text.size());
+    if (ex.broken()) return {Cause::LineStalled, received, expected};
+    if (!ex.port().isOpen()) return {Cause::PortLost, received, expected};
+    if (received == 0) return {Cause::NoAnswer, 0, expected};
+    if (received < expected) return {Cause::Incomplete, received, expected};
+    return {Cause::Unexpected, received, expected};
+}
+
 }  // namespace
 
 std::optional<int> byteToSend(const QString& text) {
@@ -59,7 +69,7 @@ std::optional<int> byteToSend(const QString& text) {
     return value;
 }
 
-bool LIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
+Outcome readMemory(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     if (p.prepareGrid)
         for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.set(i, kCleared, colour::kWhite);
 
@@ -89,15 +99,17 @@ bool LIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     }
     if (bytes.size() != static_cast<std::size_t>(p.byteCount)) {
         markAllFailed(grid);
-        return true;
+        if (!reply.timedOut)
+            return {Cause::Unexpected, static_cast<int>(reply.text.size()), p.readAbove + 1};
+        return answerOutcome(ex, reply, p.readAbove + 1);
     }
     for (int k = 0; k < p.byteCount; ++k)
         grid.set(p.firstAddress + k, bytes[static_cast<std::size_t>(k)], colour::kGreen);
-    return false;
+    return {Cause::Done, static_cast<int>(reply.text.size()), p.readAbove + 1};
 }
 
-bool ECRIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
-    if (p.writeConfirm <= 0) return true;
+Outcome writeMemory(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
+    if (p.writeConfirm <= 0) return {Cause::NotSent};
 
     // Every byte is checked before the first frame: a write never starts half-way.
     std::vector<int> bytes;
@@ -116,7 +128,7 @@ bool ECRIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
             if (bad) ++next;
             grid.setColour(i, bad ? colour::kRed : colour::kWhite);
         }
-        return true;
+        return {Cause::NotSent};
     }
 
     if (p.prepareGrid) colourAll(grid, colour::kWhite);
@@ -139,10 +151,10 @@ bool ECRIT_24C01(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     const Reply reply = ex.replyWait(Compare::Equal, p.writeConfirm);
     if (reply.timedOut) {
         markAllFailed(grid);
-        return true;
+        return answerOutcome(ex, reply, p.writeConfirm);
     }
     colourAll(grid, colour::kGreen);
-    return false;
+    return {Cause::Done, p.writeConfirm, p.writeConfirm};
 }
 
 }  // namespace veq

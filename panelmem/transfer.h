@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "link/exchange.h"
+#include "link/outcome.h"
 #include "panelmem/grid.h"
 
 namespace veq {
@@ -85,7 +86,12 @@ inline constexpr TransferProfile kMicroswitchTransfer{.readPrefix = Prefix::P_31
 // (a character too many, a late answer in front) or garbled fails as a time-out does. Time-out,
 // such an answer, or a frame the line refused: cells 0..127 "Er" on red, each redrawn; returns
 // true.
-bool LIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfile& profile);
+// readMemory does the same and says why it failed: no answer, part of it (how many characters of
+// how many), an answer out of step or garbled, a stalled line, a lost port.
+Outcome readMemory(Exchange& exchange, MemoryGrid& grid, const TransferProfile& profile);
+inline bool LIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfile& profile) {
+    return !readMemory(exchange, grid, profile).ok();
+}
 
 // Writes the profile's cells into the memory; returns the failure flag (true: failed).
 // Every cell to send must hold a byte (see byteToSend). When one does not, nothing is sent at
@@ -98,7 +104,11 @@ bool LIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfile& prof
 // (fewer, or more, characters than writeConfirm) or a frame the line refused (nothing more is
 // sent): cells 0..127 "Er" on red, redrawn, true. Texts are never changed. A profile without a
 // write (microswitches) sends nothing and returns true.
-bool ECRIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfile& profile);
+// writeMemory does the same and says why it failed (NotSent when nothing was sent).
+Outcome writeMemory(Exchange& exchange, MemoryGrid& grid, const TransferProfile& profile);
+inline bool ECRIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfile& profile) {
+    return !writeMemory(exchange, grid, profile).ok();
+}
 
 // The byte a cell's text is sent as: spaces are skipped; one or two hexadecimal digits of either
 // case are the byte ("5" goes as "Y05", "a5" as "YA5"). Any other text is not a byte: nothing. An

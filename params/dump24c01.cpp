@@ -581,7 +581,7 @@ void Dump24c01::but_lit_para_Click() {
     }
     // The caption says what the slider now holds, even when the read left it where it was.
     HScroll4_Change();
-    finalMessage(read.failed, ops::kReadDone);
+    finalMessage(read.failed(), ops::kReadDone);
 }
 
 memmap::RateSettings Dump24c01::settings(quint32 timeBase) const {
@@ -628,7 +628,7 @@ void Dump24c01::but_ecrit_para_Click() {
     }
 
     Exchange ex(link.MSComm1(), ctx_.clock);
-    const ops::Programming result = ops::programRate(ex, grid_, settings(*timeBase));
+    const ops::Programming result = ops::programRate(ex, grid_, settings(*timeBase)).status;
     // After a failed read part of the memory is unknown: nothing was sent, and reading again is
     // what helps, not trying again.
     if (result == ops::Programming::NotRead) {

@@ -130,7 +130,7 @@ QJsonValue modeJson(const std::optional<int>& option) {
 void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
     MemoryGrid grid;
     const ops::RateRead read = ops::readRate(ex, grid);
-    if (read.failed) {
+    if (read.failed()) {
         r.exit = kFailed;
         r.message = ops::kPanelError;
         return;
@@ -150,19 +150,19 @@ void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings
     // The panel's own bytes first: those the settings do not cover (125..127) go back as they
     // were, and a panel that does not answer is left untouched.
     MemoryGrid grid;
-    if (ops::readRate(ex, grid).failed) {
+    if (ops::readRate(ex, grid).failed()) {
         r.exit = kFailed;
         r.message = ops::kPanelError;
         return;
     }
-    const ops::Programming done = ops::programRate(ex, grid, settings);
+    const ops::Programming done = ops::programRate(ex, grid, settings).status;
     if (done != ops::Programming::Done) {
         r.exit = kFailed;
         r.message = ops::kPanelError;
         return;
     }
     MemoryGrid back;
-    if (ops::readRate(ex, back).failed) {
+    if (ops::readRate(ex, back).failed()) {
         r.exit = kFailed;
         r.message = ops::kPanelError;
         return;
@@ -217,7 +217,7 @@ void brightnessGet(Exchange& ex, PortResult& r) {
     MemoryGrid grid;
     const ops::BrightnessRead read =
         ops::readBrightness(ex, grid, ops::AfterFailedRead::SendNothing);
-    if (read.failed) {
+    if (read.failed()) {
         r.exit = kFailed;
         r.message = ops::kPanelError;
         return;
@@ -237,7 +237,7 @@ void brightnessGet(Exchange& ex, PortResult& r) {
 void brightnessSet(Exchange& ex, PortResult& r, const memmap::BrightnessSettings& settings) {
     MemoryGrid grid;
     const ops::Programming done =
-        ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::SendNothing);
+        ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::SendNothing).status;
     if (done != ops::Programming::Done) {
         r.exit = kFailed;
         r.message = ops::kPanelError;
@@ -263,7 +263,7 @@ const char* const kSw3Captions[8] = {"DIP1 Nbr digit  (Voir doc.)", "DIP2 Nbr di
 void switches(Exchange& ex, PortResult& r) {
     MemoryGrid grid;
     const ops::SwitchesRead read = ops::readSwitches(ex, grid, ops::AfterFailedRead::SendNothing);
-    if (read.failed) {
+    if (read.failed()) {
         r.exit = kFailed;
         r.message = ops::kPanelError;
         return;

@@ -240,19 +240,19 @@ TEST_F(Transfer, AWholeMemoryReadOneAnswerShortFails) {
             h.panel->loseByteAnswer = lost;
             port.faults = {};
             port.faults.perPoll = 3;
-            bool failed = true;
+            Cause cause = Cause::NotSent;  // of the read, in every operation
             if (op == Brightness) {
-                failed = ops::readBrightness(ex, grid, ops::AfterFailedRead::Release).failed;
+                cause = ops::readBrightness(ex, grid, ops::AfterFailedRead::Release).outcome.cause;
             } else if (op == Switches) {
-                failed = ops::readSwitches(ex, grid, ops::AfterFailedRead::Release).failed;
+                cause = ops::readSwitches(ex, grid, ops::AfterFailedRead::Release).outcome.cause;
             } else {
                 memmap::BrightnessSettings settings;
                 settings.option = 2;
-                failed =
-                    ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::Release) !=
-                    ops::Programming::Done;
+                const ops::ProgramResult r =
+                    ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::Release);
+                cause = r.status == ops::Programming::NotRead ? r.outcome.first : r.outcome.cause;
             }
-            EXPECT_EQ(failed, lost != 0);
+            EXPECT_EQ(cause, lost != 0 ? Cause::Incomplete : Cause::Done);
             if (lost != 0) {
                 expectAllFailed();
                 EXPECT_EQ(h.panel->commits, 0);
