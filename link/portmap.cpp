@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QLockFile>
 #include <QSerialPortInfo>
 #include <QStandardPaths>
 #include <QtGlobal>
@@ -24,29 +24,31 @@ PortLister& listerOverride() {
     return lister;
 }
 
-// A hand-edited file may be anything: only its beginning is read.
-constexpr qint64 kMaxPortsFile = 64 * 1024;
+// Writing a line takes a moment; a lock held longer belongs to a program that hangs.
+constexpr int kLockWaitMs = 5000;
 
-QString readPortsFile(const QString& path) {
+PortNumbering numberFromFile(const QString& path, const std::vector<ListedPort>& listed) {
     QFile f(path);
-    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(f.read(kMaxPortsFile));
-}
-
-void writePortsFile(const QString& path, const QString& text) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return;
-    f.write(text.toUtf8());
-    f.commit();
-}
-
-PortNumbering currentNumbering() {
-    const QString path = portsFilePath();
-    const std::vector<ListedPort> listed = listerOverride() ? listerOverride()() : systemPorts();
-    PortNumbering numbering = numberPorts(listed, readPortsFile(path));
-    if (numbering.fileChanged) writePortsFile(path, numbering.fileText);
+    if (!f.exists()) return numberPorts(listed, {});  // none yet
+    QByteArray bytes;
+    if (f.open(QIODevice::ReadOnly)) bytes = f.read(kMaxPortsFileSize + 1);
+    PortNumbering numbering;
+    if (!f.isOpen() || f.error() != QFileDevice::NoError) {
+        numbering = numberPorts({}, {});
+        numbering.refusal =
+            QStringLiteral("fichier des ports illisible (%1), ignoré").arg(f.errorString());
+    } else {
+        numbering = numberPorts(listed, bytes);
+    }
+    if (!numbering.refusal.isEmpty())
+        numbering.refusal = path + QStringLiteral(" : ") + numbering.refusal;
     return numbering;
+}
+
+bool appendToFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::Append | QIODevice::Unbuffered)) return false;
+    return f.write(bytes) == bytes.size();
 }
 
 QString environmentDevice(int number) {
@@ -55,6 +57,21 @@ QString environmentDevice(int number) {
 }
 
 }  // namespace
+
+PortNumbering portNumbering(const std::vector<ListedPort>& listed) {
+    const QString path = portsFilePath();
+    PortNumbering numbering = numberFromFile(path, listed);
+    if (numbering.added.isEmpty()) return numbering;
+    // Another program may be numbering the same adapter or another one: read the file again
+    // under the lock and append only what is still new. Without the lock (a read-only folder)
+    // the numbers given hold for this run only, as when the line cannot be written.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs)) return numbering;
+    numbering = numberFromFile(path, listed);
+    if (!numbering.added.isEmpty()) appendToFile(path, numbering.added);
+    return numbering;
+}
 
 QString portsFilePath() {
     if (!portsFileOverride().isEmpty()) return portsFileOverride();
@@ -90,27 +107,38 @@ std::vector<ListedPort> systemPorts() {
 }
 
 #ifdef Q_OS_WIN
-QString portDevice(int number) {
+QString portDevice(int number, QString*) {
     return QStringLiteral("COM%1").arg(number);
 }
 
-std::vector<PortTableEntry> portTable() {
+std::vector<PortTableEntry> portTable(QString*) {
     std::vector<PortTableEntry> table;
     for (int n = kFirstComNumber; n <= kLastComNumber; ++n)
         table.push_back({n, portDevice(n), PortOrigin::System});
     return table;
 }
 #else
-QString portDevice(int number) {
+namespace {
+
+std::vector<ListedPort> listedPorts() {
+    return listerOverride() ? listerOverride()() : systemPorts();
+}
+
+}  // namespace
+
+QString portDevice(int number, QString* refusal) {
+    if (refusal) refusal->clear();
     const QString env = environmentDevice(number);
     if (!env.isEmpty()) return env;
-    const PortNumbering numbering = currentNumbering();
+    const PortNumbering numbering = portNumbering(listedPorts());
+    if (refusal) *refusal = numbering.refusal;
     const auto it = numbering.devices.find(number);
     return it == numbering.devices.end() ? QString() : it->second;
 }
 
-std::vector<PortTableEntry> portTable() {
-    const PortNumbering numbering = currentNumbering();
+std::vector<PortTableEntry> portTable(QString* refusal) {
+    const PortNumbering numbering = portNumbering(listedPorts());
+    if (refusal) *refusal = numbering.refusal;
     std::vector<PortTableEntry> table;
     for (int n = kFirstComNumber; n <= kLastComNumber; ++n) {
         const QString env = environmentDevice(n);

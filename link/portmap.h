@@ -9,12 +9,19 @@
 
 namespace veq {
 
+// The numbers the ports file gives `listed`, the ports the system lists now (see numberPorts).
+// An adapter seen for the first time gets its number here: its line is appended to the file,
+// after the file has been read again under a lock (the file "ports.lock" next to it), so that
+// programs numbering at once give each adapter one number. Nothing else of the file is ever
+// written. A file that cannot be read in full is not used: `refusal` says why.
+PortNumbering portNumbering(const std::vector<ListedPort>& listed);
+
 // The device behind port number n. On Windows "COMn". Elsewhere, in this order: the path in the
 // environment variable VEQ_COMn when it is set (VEQ_COM3=/dev/ttyUSB0); the number the ports file
-// gives it (see numberPorts, which runs on the ports the system lists now, so an adapter seen for
-// the first time gets its number here); /dev/ttyS(n-1) for COM1 to COM4. An empty text when the
-// number leads to no device.
-QString portDevice(int number);
+// gives it (portNumbering on the ports the system lists now); /dev/ttyS(n-1) for COM1 to COM4. An
+// empty text when the number leads to no device. `refusal`, when given, receives why the ports
+// file was not used (empty when it was).
+QString portDevice(int number, QString* refusal = nullptr);
 
 // Where a COM number's device comes from.
 enum class PortOrigin { Environment, PortsFile, BuiltIn, System, None };
@@ -27,7 +34,7 @@ struct PortTableEntry {
 
 // COM1 to COM14 with their devices, as portDevice gives them (and numbering new adapters as it
 // does): for listing the ports to the technician.
-std::vector<PortTableEntry> portTable();
+std::vector<PortTableEntry> portTable(QString* refusal = nullptr);
 
 // The ports file: $XDG_CONFIG_HOME/VEQ_Cadence/ports (~/.config/VEQ_Cadence/ports).
 QString portsFilePath();

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <set>
 
+#include <QList>
 #include <QRegularExpression>
-#include <QStringList>
+#include <QStringDecoder>
 
 namespace veq {
 
@@ -32,13 +33,21 @@ bool isBuiltInUart(const QString& systemPath) {
 
 }  // namespace
 
-PortNumbering numberPorts(const std::vector<ListedPort>& listed, const QString& fileText) {
+PortNumbering numberPorts(const std::vector<ListedPort>& listed, const QByteArray& file) {
+    if (file.size() > kMaxPortsFileSize) {
+        PortNumbering out = numberPorts({}, {});
+        out.refusal = QStringLiteral("fichier des ports trop grand (plus de %1 octets), ignoré")
+                          .arg(kMaxPortsFileSize);
+        return out;
+    }
+
     PortNumbering out;
     std::set<QString> known;  // every path the file names
-    const QStringList lines = fileText.split(QLatin1Char('\n'));
-    for (const QString& raw : lines) {
-        const QString line = raw.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+    const QList<QByteArray> lines = file.split('\n');
+    for (const QByteArray& bytes : lines) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString line = QString(utf8(bytes)).trimmed();
+        if (utf8.hasError() || line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
         const QRegularExpressionMatch m = lineRule().match(line);
         if (!m.hasMatch()) continue;
         const int n = m.captured(1).toInt();
@@ -60,12 +69,12 @@ PortNumbering numberPorts(const std::vector<ListedPort>& listed, const QString& 
     }
     std::sort(fresh.begin(), fresh.end());
 
-    QString added;
+    QByteArray added;
     auto next = fresh.begin();
     for (int n = kFirstAdapterNumber; n <= kLastAdapterNumber && next != fresh.end(); ++n) {
         if (out.devices.count(n)) continue;
         out.devices.emplace(n, *next);
-        added += QStringLiteral("COM%1 %2\n").arg(n).arg(*next);
+        added += QStringLiteral("COM%1 %2\n").arg(n).arg(*next).toUtf8();
         ++next;
     }
     // Ports beyond the free numbers get none; they are numbered once a line is freed for them.
@@ -75,14 +84,12 @@ PortNumbering numberPorts(const std::vector<ListedPort>& listed, const QString& 
             out.builtIn.insert(n);
     }
 
-    out.fileText = fileText;
     if (!added.isEmpty()) {
-        if (out.fileText.trimmed().isEmpty())
-            out.fileText = QString::fromUtf8(kHeader);
-        else if (!out.fileText.endsWith(QLatin1Char('\n')))
-            out.fileText += QLatin1Char('\n');
-        out.fileText += added;
-        out.fileChanged = true;
+        if (file.trimmed().isEmpty())
+            out.added = kHeader;
+        else if (!file.endsWith('\n'))
+            out.added = "\n";
+        out.added += added;
     }
     return out;
 }

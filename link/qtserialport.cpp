@@ -54,9 +54,10 @@ bool QtSerialPort::open() {
         error_ = QStringLiteral("port number out of range");
         return false;
     }
-    const QString device = path_.isEmpty() ? portDevice(number_) : path_;
+    QString refusal;  // of the ports file
+    const QString device = path_.isEmpty() ? portDevice(number_, &refusal) : path_;
     if (device.isEmpty()) {
-        error_ = QStringLiteral("no device for COM%1").arg(number_);
+        error_ = refusal.isEmpty() ? QStringLiteral("no device for COM%1").arg(number_) : refusal;
         return false;
     }
     port_.setPortName(device);

@@ -487,8 +487,9 @@ class Runner {
     }
 
     int ports() {
+        QString refusal;  // of the ports file: the table holds what can be numbered without it
         QJsonArray list;
-        for (const PortTableEntry& e : portTable()) {
+        for (const PortTableEntry& e : portTable(&refusal)) {
             const QString port = QStringLiteral("COM%1").arg(e.number);
             list.append(QJsonObject{
                 {QStringLiteral("port"), port},
@@ -499,11 +500,16 @@ class Runner {
                            .arg(port, e.device.isEmpty() ? QStringLiteral("-") : e.device,
                                 originText(e.origin)));
         }
-        if (q_.json)
-            emitJson(QJsonObject{{QStringLiteral("command"), QStringLiteral("ports")},
-                                 {QStringLiteral("exit"), kDone},
-                                 {QStringLiteral("ports"), list}});
-        return kDone;
+        const int exit = refusal.isEmpty() ? kDone : kUsage;
+        if (exit != kDone) c_.err(QStringLiteral("veqctl : %1\n").arg(refusal));
+        if (q_.json) {
+            QJsonObject o{{QStringLiteral("command"), QStringLiteral("ports")},
+                          {QStringLiteral("exit"), exit},
+                          {QStringLiteral("ports"), list}};
+            if (exit != kDone) o.insert(QStringLiteral("error"), refusal);
+            emitJson(o);
+        }
+        return exit;
     }
 
     bool openTrace() {

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <latch>
 #include <map>
+#include <thread>
 #include <vector>
 
-#include <QStringList>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
+#include "link/portmap.h"
 #include "link/portnumbering.h"
 
 namespace veq {
@@ -32,17 +38,47 @@ std::map<int, QString> devices(std::map<int, QString> more) {
     return all;
 }
 
+QByteArray u8(const QString& text) {
+    return text.toUtf8();
+}
+
+// The ports file of one test, in a folder of its own that the first number given creates; the
+// shared test main's file comes back afterwards.
+class PortsFile {
+  public:
+    PortsFile() : saved_(portsFilePath()) { setPortsFilePath(path()); }
+    ~PortsFile() { setPortsFilePath(saved_); }
+    QString path() const { return dir_.filePath(QStringLiteral("VEQ_Cadence/ports")); }
+    void put(const QByteArray& bytes) {  // empty: no file
+        QFile::remove(path());
+        if (bytes.isEmpty()) return;
+        QDir().mkpath(QFileInfo(path()).absolutePath());
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+    QByteArray contents() const {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+  private:
+    QTemporaryDir dir_;
+    QString saved_;
+};
+
 // One sight of the ports: what the system lists, the numbers expected, the lines expected to
-// be added to the file (empty: the file stays as it was).
+// be added to the file (empty: the file stays as it was), whether the file is refused.
 struct Sight {
     std::vector<ListedPort> listed;
     std::map<int, QString> expected;
-    QString added;
+    QByteArray added;
+    bool refused = false;
 };
 
 struct Case {
     const char* name;
-    QString file;  // the file before the first sight; each sight's file goes on to the next
+    QByteArray file;  // the file before the first sight (empty: none); the sights go on with it
     std::vector<Sight> sights;
 };
 
@@ -61,23 +97,35 @@ TEST(PortNumbering, AdaptersKeepTheNumbersTheyGetAtFirstSight) {
         "  COM2   /tmp/other link  \r\n"
         "COM13 /tmp/thirteen\r\n"
         "COM6 /dev/ttyUSB0");
+    // Longer than the 64 KiB the file was once cut at, the technician's own line at its end.
+    QByteArray longFile;
+    while (longFile.size() <= 64 * 1024) longFile += "# une ligne de commentaire du technicien\n";
+    longFile += u8("COM5 " + kA + "\n");
+    // Past what is held: its lines would be numbered without the part left unread.
+    QByteArray hugeFile = u8("COM5 " + kA + "\n");
+    hugeFile += QByteArray(kMaxPortsFileSize, '#');
+    const QByteArray latin1 =
+        "# r\xe9glages de l'atelier, \xe9"
+        "crits en Latin-1\r\n"
+        "COM9 /tmp/caf\xe9\r\n"
+        "COM5 /dev/ttyUSB7\r\n";
     const std::vector<Case> cases = {
         {"first sight: adapters from COM5 in name order, UARTs unnumbered in the file",
          "",
          {{withUarts({{"/dev/ttyACM0", ""}, {"/dev/ttyUSB0", kB}, {"/dev/ttyUSB1", kA}}),
            devices({{5, kA}, {6, kB}, {7, "/dev/ttyACM0"}}),
-           "COM5 " + kA + "\nCOM6 " + kB + "\nCOM7 /dev/ttyACM0\n"}}},
+           u8("COM5 " + kA + "\nCOM6 " + kB + "\nCOM7 /dev/ttyACM0\n")}}},
         {"restart: the same numbers whatever names and order the system gives, file untouched",
          "",
          {{withUarts({{"/dev/ttyUSB0", kA}, {"/dev/ttyUSB1", kB}}), devices({{5, kA}, {6, kB}}),
-           "COM5 " + kA + "\nCOM6 " + kB + "\n"},
+           u8("COM5 " + kA + "\nCOM6 " + kB + "\n")},
           {withUarts({{"/dev/ttyUSB0", kB}, {"/dev/ttyUSB3", kA}}), devices({{5, kA}, {6, kB}}),
            ""}}},
         {"unplugged: its number stays reserved; a new adapter takes the next; replugged: the same",
-         "COM5 " + kA + "\nCOM6 " + kB + "\n",
+         u8("COM5 " + kA + "\nCOM6 " + kB + "\n"),
          {{withUarts({{"/dev/ttyUSB0", kB}}), devices({{5, kA}, {6, kB}}), ""},
           {withUarts({{"/dev/ttyUSB0", kB}, {"/dev/ttyUSB1", kC}}),
-           devices({{5, kA}, {6, kB}, {7, kC}}), "COM7 " + kC + "\n"},
+           devices({{5, kA}, {6, kB}, {7, kC}}), u8("COM7 " + kC + "\n")},
           {withUarts({{"/dev/ttyUSB2", kA}, {"/dev/ttyUSB0", kB}, {"/dev/ttyUSB1", kC}}),
            devices({{5, kA}, {6, kB}, {7, kC}}), ""}}},
         {"more adapters than free numbers: COM12 is the last, the others get none",
@@ -91,7 +139,7 @@ TEST(PortNumbering, AdaptersKeepTheNumbersTheyGetAtFirstSight) {
                     {10, "/x10"},
                     {11, "/x11"},
                     {12, kA}}),
-           "\nCOM12 " + kA + "\n"},
+           u8("\nCOM12 " + kA + "\n")},
           {withUarts({{"/dev/ttyUSB0", kC}, {"/dev/ttyUSB1", kB}, {"/dev/ttyUSB2", kA}}),
            devices({{5, "/x5"},
                     {6, "/x6"},
@@ -103,38 +151,87 @@ TEST(PortNumbering, AdaptersKeepTheNumbersTheyGetAtFirstSight) {
                     {12, kA}}),
            ""}}},
         {"hand-edited file: junk ignored, first line of a number counts, any path honoured",
-         junk,
+         u8(junk),
          {{withUarts({{"/dev/ttyUSB0", kB}, {"/dev/ttyUSB1", kA}}),
            devices({{2, "/tmp/other link"},
                     {5, kA},
                     {6, "/dev/ttyUSB0"},
                     {8, "/tmp/panel"},
                     {13, "/tmp/thirteen"}}),
-           "\nCOM5 " + kA + "\n"}}},
+           u8("\nCOM5 " + kA + "\n")}}},
+        {"a long file is read to its end and only added to",
+         longFile,
+         {{withUarts({{"/dev/ttyUSB0", kA}, {"/dev/ttyUSB1", kB}}), devices({{5, kA}, {6, kB}}),
+           u8("COM6 " + kB + "\n")}}},
+        {"a file too large to hold: refused, left alone, only COM1 to COM4",
+         hugeFile,
+         {{withUarts({{"/dev/ttyUSB0", kB}}), devices({}), "", true}}},
+        {"lines that are not UTF-8: ignored, and kept byte for byte",
+         latin1,
+         {{withUarts({{"/dev/ttyUSB0", kA}}), devices({{5, "/dev/ttyUSB7"}, {6, kA}}),
+           u8("COM6 " + kA + "\n")},
+          {withUarts({{"/dev/ttyUSB3", kA}}), devices({{5, "/dev/ttyUSB7"}, {6, kA}}), ""}}},
     };
 
+    PortsFile ports;
     for (const Case& c : cases) {
-        QString file = c.file;
+        QByteArray file = c.file;
+        ports.put(file);
         int step = 0;
         for (const Sight& s : c.sights) {
             SCOPED_TRACE(testing::Message() << c.name << ", sight " << ++step);
-            const PortNumbering got = numberPorts(s.listed, file);
+            const PortNumbering got = portNumbering(s.listed);
             EXPECT_EQ(got.devices, s.expected);
-            EXPECT_EQ(got.fileChanged, !s.added.isEmpty());
-            if (s.added.isEmpty()) {
-                EXPECT_EQ(got.fileText, file);
+            EXPECT_EQ(got.refusal.isEmpty(), !s.refused) << got.refusal.toStdString();
+            // What the technician wrote is kept byte for byte; a new file starts with comments.
+            const QByteArray now = ports.contents();
+            ASSERT_TRUE(now.startsWith(file));
+            const QByteArray added = now.mid(file.size());
+            EXPECT_EQ(got.added, added);
+            if (file.isEmpty() && !s.added.isEmpty()) {
+                ASSERT_TRUE(added.endsWith(s.added)) << added.toStdString();
+                const QByteArray header = added.left(added.size() - s.added.size());
+                for (const QByteArray& line : header.split('\n'))
+                    EXPECT_TRUE(line.isEmpty() || line.startsWith('#')) << line.toStdString();
             } else {
-                EXPECT_TRUE(got.fileText.endsWith(s.added)) << got.fileText.toStdString();
-                // What the technician wrote is kept as it was; a new file starts with comments.
-                const QString kept = got.fileText.left(got.fileText.size() - s.added.size());
-                if (file.isEmpty()) {
-                    for (const QString& line : kept.split('\n', Qt::SkipEmptyParts))
-                        EXPECT_TRUE(line.startsWith('#')) << line.toStdString();
-                } else
-                    EXPECT_EQ(kept.left(file.size()), file);
+                EXPECT_EQ(added, s.added);
             }
-            file = got.fileText;
+            file = now;
         }
+    }
+}
+
+// Two programs each see a new adapter at the same moment: each adapter gets one number, the
+// file holds both, and each program was told what the file says. The file is long, so that both
+// are still reading it when the first one writes.
+TEST(PortNumbering, ProgramsNumberingAtOnceGiveEachAdapterOneNumber) {
+    const std::vector<ListedPort> listed[2] = {withUarts({{"/dev/ttyUSB0", kA}}),
+                                               withUarts({{"/dev/ttyUSB1", kB}})};
+    QByteArray comments;
+    while (comments.size() < kMaxPortsFileSize / 2) comments += "# commentaire\n";
+    PortsFile ports;
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        ports.put(comments);
+        PortNumbering told[2];
+        std::latch start(2);
+        std::vector<std::thread> programs;
+        for (int i = 0; i < 2; ++i)
+            programs.emplace_back([&, i] {
+                start.arrive_and_wait();
+                told[i] = portNumbering(listed[i]);
+            });
+        for (std::thread& t : programs) t.join();
+
+        const QByteArray file = ports.contents();
+        EXPECT_EQ(file.count(u8(kA)), 1);
+        EXPECT_EQ(file.count(u8(kB)), 1);
+        const PortNumbering after =
+            numberPorts(withUarts({{"/dev/ttyUSB0", kA}, {"/dev/ttyUSB1", kB}}), file);
+        EXPECT_TRUE(after.added.isEmpty());
+        for (const PortNumbering& t : told)
+            for (const auto& [n, path] : t.devices)
+                EXPECT_EQ(after.devices.count(n) ? after.devices.at(n) : QString(), path);
     }
 }
 
