@@ -1,6 +1,7 @@
 #include "link/qtserialport.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QStringList>
 
 #include "link/exchange.h"
@@ -46,23 +47,56 @@ bool applySettings(QSerialPort& port, const QString& settings) {
            port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
+namespace {
+
+// What a failed QSerialPort::open() means for the operator. A port held by another program and
+// one the user may not open both come back as PermissionError: the device's own access rights
+// tell them apart (on Windows a COM port is open to every user, so it is held).
+OpenFailure openFailureOf(QSerialPort::SerialPortError error, const QString& device) {
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return OpenFailure::Absent;
+        case QSerialPort::OpenError:
+            return OpenFailure::Busy;
+        case QSerialPort::PermissionError: {
+#ifdef Q_OS_WIN
+            Q_UNUSED(device);
+            return OpenFailure::Busy;
+#else
+            const QFileInfo info(device);
+            if (info.exists() && !(info.isReadable() && info.isWritable()))
+                return OpenFailure::Forbidden;
+            return OpenFailure::Busy;
+#endif
+        }
+        default:
+            return OpenFailure::Other;
+    }
+}
+
+}  // namespace
+
 bool QtSerialPort::open() {
     error_.clear();
+    failure_ = OpenFailure::Other;
     readCancelled_ = false;
     if (port_.isOpen()) port_.close();
     if (path_.isEmpty() && (number_ < 1 || number_ > 14)) {
         error_ = QStringLiteral("port number out of range");
+        failure_ = OpenFailure::NoDevice;
         return false;
     }
     QString refusal;  // of the ports file
     const QString device = path_.isEmpty() ? portDevice(number_, &refusal) : path_;
     if (device.isEmpty()) {
         error_ = refusal.isEmpty() ? QStringLiteral("no device for COM%1").arg(number_) : refusal;
+        failure_ = OpenFailure::NoDevice;
         return false;
     }
     port_.setPortName(device);
     if (!port_.open(QIODevice::ReadWrite)) {
         error_ = port_.errorString();
+        failure_ = openFailureOf(port_.error(), device);
         port_.clearError();
         return false;
     }
@@ -79,6 +113,7 @@ bool QtSerialPort::open() {
     if (!port_.setRequestToSend(lines.rts) && checkGone()) return false;
     // A pseudo-terminal keeps what arrived while nobody had it open; a fresh port starts empty.
     purgeInput();
+    failure_ = OpenFailure::None;
     return true;
 }
 

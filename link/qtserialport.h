@@ -34,6 +34,7 @@ class QtSerialPort : public SerialPort {
     QByteArray readAll() override;
     void setDtr(bool on) override;
     QString errorString() const override { return error_; }
+    OpenFailure openFailure() const override { return failure_; }
 
   private:
     // Pulls what has arrived, waiting at most `ms`; closes the port when the device has gone.
@@ -47,6 +48,7 @@ class QtSerialPort : public SerialPort {
     QString settings_ = QStringLiteral("9600,N,8,1");
     QString path_;
     QString error_;
+    OpenFailure failure_ = OpenFailure::None;
     bool readCancelled_ = false;  // a purge cancelled a read whose end is still to be reported
 };
 

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "link/outcome.h"
+
 namespace veq {
 
 // The one serial control of the system (MSComm1): a numbered port at "9600,N,8,1", polled by the
@@ -36,6 +38,10 @@ class SerialPort {
     virtual void setDtr(bool on) = 0;
 
     virtual QString errorString() const = 0;
+    // Why the last open() failed (None after a successful one).
+    virtual OpenFailure openFailure() const {
+        return isOpen() ? OpenFailure::None : OpenFailure::Other;
+    }
 };
 
 }  // namespace veq

@@ -59,6 +59,7 @@ class TracePort : public SerialPort {
     QByteArray readAll() override;
     void setDtr(bool on) override;
     QString errorString() const override { return inner_->errorString(); }
+    OpenFailure openFailure() const override { return inner_->openFailure(); }
 
     SerialPort& inner() { return *inner_; }
 

@@ -21,13 +21,16 @@ bool SimSerialPort::open() {
     error_.clear();
     if (!bus_.device(number_)) {
         error_ = QStringLiteral("No such file or directory");
+        failure_ = OpenFailure::Absent;
         return false;
     }
     if (bus_.busy(number_)) {
         error_ = QStringLiteral("Permission denied");
+        failure_ = OpenFailure::Busy;
         return false;
     }
     open_ = true;
+    failure_ = OpenFailure::None;
     openNumber_ = number_;
     bus_.claim(number_);
     ++opens_;

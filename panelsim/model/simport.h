@@ -72,6 +72,7 @@ class SimSerialPort : public SerialPort {
     QByteArray readAll() override;
     void setDtr(bool on) override { dtr_ = on; }
     QString errorString() const override { return error_; }
+    OpenFailure openFailure() const override { return failure_; }
 
     LineFaults faults;
     // Every write, in order, on whatever port number was open at the time.
@@ -99,6 +100,7 @@ class SimSerialPort : public SerialPort {
     bool dtr_ = true;
     int opens_ = 0;
     QString error_;
+    OpenFailure failure_ = OpenFailure::None;
     QByteArray pending_;
     std::deque<double> arrivals_;  // clock reading at which each pending character arrives
     double lineFree_ = 0.0;        // when the line has sent every pending character
