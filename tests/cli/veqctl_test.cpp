@@ -180,6 +180,74 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
     EXPECT_GT(writes(QStringLiteral("COM3")), sent);
 }
 
+TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
+    addPanel(QStringLiteral("COM3"));
+    const QString params = dir.filePath(QStringLiteral("p.json"));
+    ASSERT_EQ(run({"-p", "COM3", "params", "get", "-o", params}), cli::kDone);
+    const QByteArray paramsText = read(params);
+    const QString paramsLink = dir.filePath(QStringLiteral("link.json"));
+    ASSERT_TRUE(QFile::link(params, paramsLink));
+    const QByteArray notesText = "Ligne 4 : changer le capteur.\n";
+    const QString notes = file(QStringLiteral("notes.txt"), notesText);
+    const QString output = dir.filePath(QStringLiteral("o.json"));
+    // COM7 and COM8 lead to one device, through a link.
+    const QString device = file(QStringLiteral("dev7"), {});
+    const QString deviceLink = dir.filePath(QStringLiteral("link7"));
+    ASSERT_TRUE(QFile::link(device, deviceLink));
+    qputenv("VEQ_COM7", QFile::encodeName(device));
+    qputenv("VEQ_COM8", QFile::encodeName(deviceLink));
+
+    struct Case {
+        QStringList args;
+        QString message;  // what the error says
+    };
+    const Case cases[] = {
+        {{"ports", "-o", "x"}, "-o ne sert pas à « ports » (options de « ports » : --json)"},
+        {{"ports", "--force"}, "--force ne sert pas à « ports »"},
+        {{"ports", "-p", "COM3"}, "-p ne sert pas à « ports »"},
+        {{"detect", "-p", "/nonexistent"}, "-p ne sert pas à « detect »"},
+        {{"detect", "--output=y"}, "--output ne sert pas à « detect »"},
+        {{"-p", "COM3", "brightness", "get", "--mode", "60%"},
+         "--mode ne sert pas à « brightness get »"},
+        {{"-p", "COM3", "params", "set", params, "--force"},
+         "--force ne sert pas à « params set »"},
+        {{"-p", "COM3", "params", "set", params, "--trace", params},
+         "c'est aussi le fichier de « params set »"},
+        {{"-p", "COM3", "params", "set", params, "--trace", paramsLink},
+         "c'est aussi le fichier de « params set »"},
+        {{"-p", "COM3", "params", "get", "-o", output, "--trace", dir.path() + "/./o.json"},
+         "c'est aussi le fichier de -o"},
+        {{"-p", "COM3", "memory", "read", "--trace", notes},
+         "le fichier existe et n'est pas une trace"},
+        {{"-p", "COM3", "-p", "com3:", "switches"}, "le même port est donné deux fois"},
+        {{"-p", "COM3", "-p", "COM7", "-p", deviceLink, "switches"},
+         "le même port est donné deux fois : COM7 et " + deviceLink},
+        {{"-p", "COM8", "-p", "COM7", "switches"},
+         "le même port est donné deux fois : COM8 et COM7"},
+    };
+    const std::size_t sent = writes(QStringLiteral("COM3"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        EXPECT_EQ(run(c.args), cli::kUsage);
+        EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
+    }
+    qunsetenv("VEQ_COM7");
+    qunsetenv("VEQ_COM8");
+    EXPECT_EQ(writes(QStringLiteral("COM3")), sent);
+    EXPECT_EQ(read(params), paramsText);
+    EXPECT_EQ(read(notes), notesText);
+    EXPECT_FALSE(QFile::exists(output));
+
+    // An earlier trace is added to, never cut.
+    const QString trace = dir.filePath(QStringLiteral("t.trace"));
+    ASSERT_EQ(run({"-p", "COM3", "switches", "--trace", trace}), cli::kDone);
+    const QByteArray first = read(trace);
+    ASSERT_TRUE(first.contains(" COM3 > ")) << first.toStdString();
+    ASSERT_EQ(run({"-p", "COM3", "switches", "--trace", trace}), cli::kDone);
+    EXPECT_TRUE(read(trace).startsWith(first));
+    EXPECT_EQ(read(trace).size(), 2 * first.size());
+}
+
 TEST_F(CliBench, AReadBackThatDiffersEndsWithThree) {
     sim::Panel& panel =
         addPanel(QStringLiteral("COM3"), std::make_shared<StuckPanel>(sim::programmedMemory()));
