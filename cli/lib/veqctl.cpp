@@ -196,7 +196,7 @@ void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
         r.message = ops::kBlankMemory;
         return;
     }
-    const memmap::RateSettings s = settingsFromReading(read.reading);
+    const memmap::RateSettings s = settingsFromMemory(grid);
     r.json.insert(QStringLiteral("parameters"), parametersJson(s));
     r.message = ops::kReadDone;
     if (!toFile) r.out << parametersText(s).split(QLatin1Char('\n'), Qt::SkipEmptyParts);

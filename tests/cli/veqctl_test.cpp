@@ -97,9 +97,25 @@ TEST_F(CliBench, ParameterFileRoundTripProgramsTheSameBytes) {
 
     struct Case {
         Memory memory;
-        QString timeBase;  // as the file holds it
+        QString timeBase;             // as the file holds it
+        QString brightness = "null";  // as the file holds it
+        bool byteOrderMark = false;   // the file as an editor saved it, with a BOM
     };
-    for (const Case& c : {Case{sim::programmedMemory(), "\"heure\""}, Case{other, "36000000"}}) {
+    std::vector<Case> cases = {{sim::programmedMemory(), "\"heure\""},
+                               {other, "36000000", "null", true}};
+    // 6Ch holds the code of the brightness programmed ("K" for none).
+    const std::pair<uint8_t, const char*> brightnesses[] = {{0x02, "\"100%\""},
+                                                            {0x04, "\"80%\""},
+                                                            {0x08, "\"60%\""},
+                                                            {0x10, "\"50%\""},
+                                                            {0x20, "\"40%\""}};
+    for (const auto& [code, name] : brightnesses) {
+        Case c{sim::programmedMemory(), "\"heure\"", name};
+        c.memory[0x6C] = code;
+        cases.push_back(c);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.brightness.toStdString());
         sim::Panel& panel =
             addPanel(QStringLiteral("COM3"), std::make_shared<sim::Panel>(c.memory));
         const QString path = dir.filePath(QStringLiteral("p.json"));
@@ -107,6 +123,9 @@ TEST_F(CliBench, ParameterFileRoundTripProgramsTheSameBytes) {
             << err.toStdString();
         const QByteArray json = read(path);
         EXPECT_TRUE(json.contains("\"time_base\": " + c.timeBase.toUtf8())) << json.toStdString();
+        EXPECT_TRUE(json.contains("\"brightness\": " + c.brightness.toUtf8()))
+            << json.toStdString();
+        if (c.byteOrderMark) file(QStringLiteral("p.json"), "\xEF\xBB\xBF" + json);
 
         for (int a = 96; a < 125; ++a) panel.memory[static_cast<size_t>(a)] = 0x00;  // blank
         EXPECT_EQ(run({"-p", "COM3", "params", "set", path}), cli::kDone) << err.toStdString();
@@ -133,10 +152,14 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
     };
     struct Case {
         Edit edit;
-        QString message;  // what the error names
+        QString message;                // what the error names
+        QByteArray from = {}, to = {};  // then renamed in the file's text (a key twice)
     };
     const Case cases[] = {
         {[](QJsonObject& o) { o["colour_depth"] = 3; }, "champ inconnu \"colour_depth\""},
+        {[](QJsonObject& o) { o["zz"] = "60%"; }, "champ \"brightness\" donné deux fois", "\"zz\"",
+         "\"brightness\""},
+        {range(2, "zz", 9000), "champ \"ranges[2].end\" donné deux fois", "\"zz\"", "\"end\""},
         {[](QJsonObject& o) { o.remove("time_base"); }, "champ \"time_base\" manquant"},
         {[](QJsonObject& o) { o["stop_threshold"] = 5000; },
          "champ \"stop_threshold\" vaut 5000 : valeurs permises : un nombre entier de 3 à 3600"},
@@ -162,7 +185,9 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
         SCOPED_TRACE(c.message.toStdString());
         QJsonObject o = base;
         c.edit(o);
-        const QString path = file(QStringLiteral("bad.json"), QJsonDocument(o).toJson());
+        QByteArray text = QJsonDocument(o).toJson();
+        if (!c.from.isEmpty()) text.replace(c.from, c.to);
+        const QString path = file(QStringLiteral("bad.json"), text);
         EXPECT_EQ(run({"-p", "COM3", "params", "set", path}), cli::kUsage);
         EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
     }
