@@ -815,12 +815,13 @@ class Runner {
                     path, error.isEmpty() ? QStringLiteral("pas un fichier") : error));
                 return std::nullopt;
             }
-            const bool signed_ = bytes[0x6A] == memmap::kSignature[0] &&
-                                 bytes[0x6B] == memmap::kSignature[1] &&
-                                 bytes[0x6C] == memmap::kSignature[2];
-            if (!signed_ && !q_.force) {
-                usage(QStringLiteral("%1 : pas de signature « ZUK » en 6Ah..6Ch ; --force pour "
-                                     "l'écrire quand même")
+            // The memory map's blank test, as every window applies it: 6Ch is not looked at (it
+            // holds the brightness code once a brightness was programmed).
+            MemoryGrid image;
+            putBytes(image, bytes);
+            if (memmap::isBlank(image) && !q_.force) {
+                usage(QStringLiteral("%1 : mémoire vierge, pas de signature « ZUK » (ni 5Ah en 6Ah "
+                                     "ni 55h en 6Bh) ; --force pour l'écrire quand même")
                           .arg(path));
                 return std::nullopt;
             }
@@ -952,7 +953,8 @@ QString helpText() {
         "  memory read [-o FICHIER] lit les 128 octets de la mémoire (image au format de\n"
         "                           veq-panel-sim --load)\n"
         "  memory write FICHIER     programme les 128 octets d'une image, les relit et compare ;\n"
-        "                           refuse une image sans la signature « ZUK » sauf avec --force\n"
+        "                           refuse une mémoire vierge (ni « Z » en 6Ah ni « U » en\n"
+        "                           6Bh) sauf avec --force\n"
         "  brightness get           lit la luminosité\n"
         "  brightness set [--mode M] [--period S] [--threshold T]\n"
         "                           programme la luminosité : M capteur, 100%, 80%, 60%, 50% ou\n"

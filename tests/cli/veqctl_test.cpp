@@ -195,6 +195,7 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(run({"-p", "COM3", "params", "set", file("x.json", "{\"ranges\": [")}), cli::kUsage);
     EXPECT_TRUE(err.contains("pas un fichier JSON")) << err.toStdString();
     Memory unsigned_ = sim::programmedMemory();
+    unsigned_[0x6A] = 0x00;
     unsigned_[0x6B] = 0xFF;
     const QString image = file(QStringLiteral("u.hex"), sim::imageText(unsigned_));
     EXPECT_EQ(run({"-p", "COM3", "memory", "write", image}), cli::kUsage);
@@ -203,6 +204,17 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
 
     EXPECT_EQ(run({"-p", "COM3", "memory", "write", "--force", image}), cli::kDone);
     EXPECT_GT(writes(QStringLiteral("COM3")), sent);
+
+    // Signed as the memory map's blank test has it: one of "Z" at 6Ah, "U" at 6Bh is enough, and
+    // 6Ch may hold a brightness code (a memory read after "params set" with a brightness).
+    for (const auto& change : {std::pair<int, uint8_t>{0x6C, 0x04}, {0x6B, 0xFF}}) {
+        SCOPED_TRACE(change.first);
+        Memory m = sim::programmedMemory();
+        m[static_cast<size_t>(change.first)] = change.second;
+        EXPECT_EQ(run({"-p", "COM3", "memory", "write", file("s.hex", sim::imageText(m))}),
+                  cli::kDone)
+            << err.toStdString();
+    }
 }
 
 TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
