@@ -103,7 +103,7 @@ const OptionName kOptionNames[] = {
 
 // Every command, with the words it takes (its name and its file) and the options it uses; any
 // other option is a usage error.
-struct CommandSpec {
+struct CommandUse {
     const char* name;
     int words;
     unsigned options;
@@ -111,7 +111,7 @@ struct CommandSpec {
 
 constexpr unsigned kPanelOptions = kPort | kConfig | kTrace | kJson;
 
-const CommandSpec kCommands[] = {
+const CommandUse kCommands[] = {
     {"ports", 1, kJson},
     {"detect", 1, kTrace | kJson},
     {"params get", 2, kPanelOptions | kOutput},
@@ -422,12 +422,12 @@ std::optional<Request> parse(const QStringList& args, QString& error) {
             q.help = true;
             continue;
         }
-        const auto spec = std::find_if(
+        const auto known = std::find_if(
             std::begin(kOptionNames), std::end(kOptionNames), [&name](const OptionName& o) {
                 return name == QLatin1String(o.longName) ||
                        (o.shortName && name == QLatin1String(o.shortName));
             });
-        if (spec == std::end(kOptionNames)) {
+        if (known == std::end(kOptionNames)) {
             if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
                 error = QStringLiteral("option inconnue %1").arg(a);
                 return std::nullopt;
@@ -435,10 +435,10 @@ std::optional<Request> parse(const QStringList& args, QString& error) {
             q.words << a;
             continue;
         }
-        q.given.emplace_back(spec->option, name);
-        const QString value = spec->takesValue ? takeValue(args, i, name, error) : QString();
+        q.given.emplace_back(known->option, name);
+        const QString value = known->takesValue ? takeValue(args, i, name, error) : QString();
         if (!error.isEmpty()) return std::nullopt;
-        switch (spec->option) {
+        switch (known->option) {
             case kPort:
                 q.ports << value;
                 break;
@@ -546,16 +546,16 @@ class Runner {
 
     int run() {
         if (q_.words.isEmpty()) return usage(QStringLiteral("aucune commande"));
-        const CommandSpec* spec = nullptr;
-        for (const CommandSpec& c : kCommands) {
+        const CommandUse* use = nullptr;
+        for (const CommandUse& c : kCommands) {
             const QStringList name = QString::fromLatin1(c.name).split(QLatin1Char(' '));
-            if (q_.words.mid(0, name.size()) == name) spec = &c;
+            if (q_.words.mid(0, name.size()) == name) use = &c;
         }
-        if (!spec)
+        if (!use)
             return usage(
                 QStringLiteral("commande inconnue « %1 »").arg(q_.words.join(QLatin1Char(' '))));
-        const QString command = QString::fromLatin1(spec->name);
-        if (!expectArgs(spec->words) || !optionsUsed(*spec)) return kUsage;
+        const QString command = QString::fromLatin1(use->name);
+        if (!expectArgs(use->words) || !optionsUsed(*use)) return kUsage;
         if (command == QLatin1String("ports")) return ports();
         if (command == QLatin1String("detect")) return detect();
         return panel(command);
@@ -571,15 +571,14 @@ class Runner {
     }
 
     // An option the command does not use is refused, not ignored: the operator meant something.
-    bool optionsUsed(const CommandSpec& spec) {
+    bool optionsUsed(const CommandUse& use) {
         for (const auto& [option, typed] : q_.given) {
-            if (spec.options & option) continue;
+            if (use.options & option) continue;
             QStringList takes;
             for (const OptionName& o : kOptionNames)
-                if (spec.options & o.option) takes << QString::fromLatin1(o.longName);
-            usage(
-                QStringLiteral("%1 ne sert pas à « %2 » (options de « %2 » : %3)")
-                    .arg(typed, QString::fromLatin1(spec.name), takes.join(QStringLiteral(", "))));
+                if (use.options & o.option) takes << QString::fromLatin1(o.longName);
+            usage(QStringLiteral("%1 ne sert pas à « %2 » (options de « %2 » : %3)")
+                      .arg(typed, QString::fromLatin1(use.name), takes.join(QStringLiteral(", "))));
             return false;
         }
         return true;
