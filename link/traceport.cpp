@@ -2,12 +2,32 @@
 
 #include <cstdio>
 
+#include <QFileInfo>
+#include <QRegularExpression>
+
 namespace veq {
+
+namespace {
+
+// A trace's lines start with the seconds, six decimals, then the port and the direction.
+bool isTrace(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    static const QRegularExpression line(QStringLiteral("^[0-9]+\\.[0-9]{6} .* [<>-]( |$)"));
+    return line.match(QString::fromUtf8(f.readLine(4096)).trimmed()).hasMatch();
+}
+
+}  // namespace
 
 bool TraceLog::open(const QString& path, QString& error) {
     std::lock_guard lock(mutex_);
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > 0 && !isTrace(path)) {
+        error = QStringLiteral("le fichier existe et n'est pas une trace : il est laissé tel quel");
+        return false;
+    }
     file_.setFileName(path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
         error = file_.errorString();
         return false;
     }

@@ -29,7 +29,8 @@ const QStringList kKeys = {kRanges,   kFirstBound,  kBrightness,   kAveraging1, 
                            kTimeBase, kAntiBounce,  kRelay1,       kRelay2,     kDigits,
                            kDisplay,  kSuppression, kStopThreshold};
 
-constexpr int kLastValue = 9999;  // the display's last value, where range 5 ends
+constexpr int kBrightnessAt = 0x6C;  // the third signature character, or the brightness code
+constexpr int kLastValue = 9999;     // the display's last value, where range 5 ends
 constexpr qint64 kTimeBaseMax = 2147483647;
 
 // Option1(1..5) of the parameter window.
@@ -120,12 +121,71 @@ class Checker {
     QString error_;
 };
 
+// The first key given twice in one object of a valid JSON text, as "key" or "ranges[2].end".
+// (QJsonDocument keeps one of the two values and says nothing.)
+std::optional<QString> duplicateKey(const QByteArray& text) {
+    struct Level {
+        bool object;
+        QStringList keys;  // objects: the keys seen so far
+        int index = 0;     // arrays: the element being read
+        bool expectKey = false;
+    };
+    std::vector<Level> levels;
+    const auto path = [&levels](const QString& key) {
+        QString p;
+        for (std::size_t k = 0; k + 1 < levels.size(); ++k) {
+            const Level& l = levels[k];
+            if (l.object)
+                p += (p.isEmpty() ? QString() : QStringLiteral(".")) + l.keys.last();
+            else
+                p += QStringLiteral("[%1]").arg(l.index);
+        }
+        return p.isEmpty() ? key : p + QLatin1Char('.') + key;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (c == '"') {
+            qsizetype end = i + 1;
+            while (end < text.size() && text.at(end) != '"') end += text.at(end) == '\\' ? 2 : 1;
+            if (!levels.empty() && levels.back().object && levels.back().expectKey) {
+                // The key as JSON reads it, escapes and all.
+                const QString key = QJsonDocument::fromJson('[' + text.mid(i, end - i + 1) + ']')
+                                        .array()
+                                        .at(0)
+                                        .toString();
+                if (levels.back().keys.contains(key)) return path(key);
+                levels.back().keys << key;
+                levels.back().expectKey = false;
+            }
+            i = end;
+        } else if (c == '{') {
+            levels.push_back({true, {}, 0, true});
+        } else if (c == '[') {
+            levels.push_back({false, {}, 0, false});
+        } else if ((c == '}' || c == ']') && !levels.empty()) {
+            levels.pop_back();
+        } else if (c == ',' && !levels.empty()) {
+            if (levels.back().object)
+                levels.back().expectKey = true;
+            else
+                ++levels.back().index;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-memmap::RateSettings settingsFromReading(const memmap::RateReading& r) {
+memmap::RateSettings settingsFromMemory(const MemoryGrid& grid) {
+    const memmap::RateReading r = memmap::decodeRate(grid);
     memmap::RateSettings s;
     s.ranges = r.ranges;
-    s.brightnessOption = 0;  // a programmed memory's 108 holds the signature, not a brightness
+    // 6Ch holds "K" unless programming chose a brightness, whose code then stands there: only
+    // the five codes are brightnesses ("4B" has the bits of two of them).
+    const qint32 at6C = memmap::cellValue(grid, kBrightnessAt);
+    s.brightnessOption = 0;
+    for (int k = 1; k <= kBrightnessNames.size(); ++k)
+        if (memmap::hexValue(memmap::brightnessCode(k)) == at6C) s.brightnessOption = k;
     if (r.averaging2) s.averaging2 = *r.averaging2;
     if (r.averaging1) s.averaging1 = *r.averaging1;
     s.timeBase = static_cast<quint32>(r.timeBase);
@@ -167,6 +227,7 @@ QJsonObject parametersJson(const memmap::RateSettings& s) {
 }
 
 std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QString& error) {
+    // A UTF-8 byte-order mark at the start is skipped by the parser, and by duplicateKey.
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -177,6 +238,10 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
     }
     if (!doc.isObject()) {
         error = QStringLiteral("le fichier doit contenir un seul objet JSON { ... }");
+        return std::nullopt;
+    }
+    if (const auto twice = duplicateKey(text)) {
+        error = QStringLiteral("champ \"%1\" donné deux fois").arg(*twice);
         return std::nullopt;
     }
     const QJsonObject o = doc.object();

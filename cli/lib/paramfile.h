@@ -29,16 +29,20 @@
 //   "stop_threshold"   the stop threshold, a whole number from 3 to 3600 (HScroll5)
 namespace veq::cli {
 
-// The settings a read found, as programming would write them back. A value the window would leave
-// as it was (an averaging byte that is no power of two) takes the window's value at load.
-memmap::RateSettings settingsFromReading(const memmap::RateReading& reading);
+// The settings a read of a programmed memory found in `grid`, as programming would write them
+// back. A value the window would leave as it was (an averaging byte that is no power of two) takes
+// the window's value at load. The brightness is the option whose code 6Ch holds, none for the
+// third signature character "K" (or anything else): so what "params set" programmed,
+// "params get" gives back, where the window forgets it.
+memmap::RateSettings settingsFromMemory(const MemoryGrid& grid);
 
 // The file's object for these settings.
 QJsonObject parametersJson(const memmap::RateSettings& settings);
 
 // Checks a whole file before anything is sent: not JSON, not one object, a key missing, a key
-// unknown, or a value outside what its field takes gives nothing and `error` names the field and
-// the values it allows (in French).
+// unknown, a key given twice in one object, or a value outside what its field takes gives nothing
+// and `error` names the field and the values it allows (in French). A UTF-8 byte-order mark at
+// the start (as some editors save) is accepted.
 std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QString& error);
 
 // The settings for people, one line each, in French.

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -68,12 +69,67 @@ QString hex2(int v) {
     return QStringLiteral("%1").arg(v & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
 }
 
+// The options, as bits of the set each command takes.
+enum Option : unsigned {
+    kPort = 1u << 0,
+    kConfig = 1u << 1,
+    kTrace = 1u << 2,
+    kJson = 1u << 3,
+    kOutput = 1u << 4,
+    kForce = 1u << 5,
+    kMode = 1u << 6,
+    kPeriod = 1u << 7,
+    kThreshold = 1u << 8,
+};
+
+struct OptionName {
+    Option option;
+    const char* shortName;  // or null
+    const char* longName;
+    bool takesValue;
+};
+
+const OptionName kOptionNames[] = {
+    {kPort, "-p", "--port", true},
+    {kConfig, nullptr, "--config", true},
+    {kTrace, nullptr, "--trace", true},
+    {kJson, nullptr, "--json", false},
+    {kOutput, "-o", "--output", true},
+    {kForce, nullptr, "--force", false},
+    {kMode, nullptr, "--mode", true},
+    {kPeriod, nullptr, "--period", true},
+    {kThreshold, nullptr, "--threshold", true},
+};
+
+// Every command, with the words it takes (its name and its file) and the options it uses; any
+// other option is a usage error.
+struct CommandUse {
+    const char* name;
+    int words;
+    unsigned options;
+};
+
+constexpr unsigned kPanelOptions = kPort | kConfig | kTrace | kJson;
+
+const CommandUse kCommands[] = {
+    {"ports", 1, kJson},
+    {"detect", 1, kTrace | kJson},
+    {"params get", 2, kPanelOptions | kOutput},
+    {"params set", 3, kPanelOptions},
+    {"memory read", 2, kPanelOptions | kOutput},
+    {"memory write", 3, kPanelOptions | kForce},
+    {"brightness get", 2, kPanelOptions},
+    {"brightness set", 2, kPanelOptions | kMode | kPeriod | kThreshold},
+    {"switches", 1, kPanelOptions},
+};
+
 // Everything a command line asks for.
 struct Request {
     QStringList words;  // the command and its arguments
     QStringList ports;
     QString config, trace, output, mode, period, threshold;
     bool json = false, force = false, help = false;
+    std::vector<std::pair<Option, QString>> given;  // each option as it was typed, in order
 };
 
 // What one port's work came to.
@@ -140,7 +196,7 @@ void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
         r.message = ops::kBlankMemory;
         return;
     }
-    const memmap::RateSettings s = settingsFromReading(read.reading);
+    const memmap::RateSettings s = settingsFromMemory(grid);
     r.json.insert(QStringLiteral("parameters"), parametersJson(s));
     r.message = ops::kReadDone;
     if (!toFile) r.out << parametersText(s).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -364,30 +420,53 @@ std::optional<Request> parse(const QStringList& args, QString& error) {
             a.startsWith(QLatin1String("--")) ? a.section(QLatin1Char('='), 0, 0) : a;
         if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
             q.help = true;
-        } else if (name == QLatin1String("-p") || name == QLatin1String("--port")) {
-            q.ports << takeValue(args, i, name, error);
-        } else if (name == QLatin1String("--config")) {
-            q.config = takeValue(args, i, name, error);
-        } else if (name == QLatin1String("--trace")) {
-            q.trace = takeValue(args, i, name, error);
-        } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
-            q.output = takeValue(args, i, name, error);
-        } else if (name == QLatin1String("--mode")) {
-            q.mode = takeValue(args, i, name, error);
-        } else if (name == QLatin1String("--period")) {
-            q.period = takeValue(args, i, name, error);
-        } else if (name == QLatin1String("--threshold")) {
-            q.threshold = takeValue(args, i, name, error);
-        } else if (name == QLatin1String("--json")) {
-            q.json = true;
-        } else if (name == QLatin1String("--force")) {
-            q.force = true;
-        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            error = QStringLiteral("option inconnue %1").arg(a);
-        } else {
-            q.words << a;
+            continue;
         }
+        const auto known = std::find_if(
+            std::begin(kOptionNames), std::end(kOptionNames), [&name](const OptionName& o) {
+                return name == QLatin1String(o.longName) ||
+                       (o.shortName && name == QLatin1String(o.shortName));
+            });
+        if (known == std::end(kOptionNames)) {
+            if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+                error = QStringLiteral("option inconnue %1").arg(a);
+                return std::nullopt;
+            }
+            q.words << a;
+            continue;
+        }
+        q.given.emplace_back(known->option, name);
+        const QString value = known->takesValue ? takeValue(args, i, name, error) : QString();
         if (!error.isEmpty()) return std::nullopt;
+        switch (known->option) {
+            case kPort:
+                q.ports << value;
+                break;
+            case kConfig:
+                q.config = value;
+                break;
+            case kTrace:
+                q.trace = value;
+                break;
+            case kJson:
+                q.json = true;
+                break;
+            case kOutput:
+                q.output = value;
+                break;
+            case kForce:
+                q.force = true;
+                break;
+            case kMode:
+                q.mode = value;
+                break;
+            case kPeriod:
+                q.period = value;
+                break;
+            case kThreshold:
+                q.threshold = value;
+                break;
+        }
     }
     return q;
 }
@@ -418,6 +497,40 @@ std::optional<int> wholeNumber(const QString& text, int low, int high) {
     return v;
 }
 
+// The file a path names, links and "." or ".." resolved, so that two names of one file compare
+// equal; for a file still to be made, its folder resolved and its name.
+QString resolvedFile(const QString& path) {
+    const QFileInfo info(path);
+    if (info.exists()) return info.canonicalFilePath();
+    const QString folder = info.absoluteDir().canonicalPath();
+    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+}
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+#endif
+
+bool sameFile(const QString& a, const QString& b) {
+    return resolvedFile(a).compare(resolvedFile(b), kFileNameCase) == 0;
+}
+
+// The device a port named on the command line leads to: COMn through the application's port map,
+// then the file that device path names. Two names of one device give the same text.
+QString portDeviceOf(const QString& port) {
+    QString path = port;
+    if (const auto n = comNumber(port)) {
+        path = portDevice(*n);
+        if (path.isEmpty()) return QStringLiteral("COM%1").arg(*n);  // no device: the name
+    }
+#ifdef Q_OS_WIN
+    if (path.startsWith(QLatin1String("\\\\.\\"))) path = path.mid(4);
+    if (const auto n = comNumber(path)) return QStringLiteral("COM%1").arg(*n);
+#endif
+    return resolvedFile(path);
+}
+
 bool writeFile(const QString& path, const QByteArray& data, QString& error) {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(data) < 0 || !f.commit()) {
@@ -432,20 +545,20 @@ class Runner {
     Runner(Console& console, const Request& q) : c_(console), q_(q) {}
 
     int run() {
-        const QString command = q_.words.mid(0, 2).join(QLatin1Char(' '));
         if (q_.words.isEmpty()) return usage(QStringLiteral("aucune commande"));
-        const QString first = q_.words.first();
-        if (first == QLatin1String("ports")) return expectArgs(1) ? ports() : kUsage;
-        if (first == QLatin1String("detect")) return expectArgs(1) ? detect() : kUsage;
-        if (first == QLatin1String("switches")) return expectArgs(1) ? panel(command) : kUsage;
-        if (command == QLatin1String("params get") || command == QLatin1String("memory read") ||
-            command == QLatin1String("brightness get") ||
-            command == QLatin1String("brightness set"))
-            return expectArgs(2) ? panel(command) : kUsage;
-        if (command == QLatin1String("params set") || command == QLatin1String("memory write"))
-            return expectArgs(3) ? panel(command) : kUsage;
-        return usage(
-            QStringLiteral("commande inconnue « %1 »").arg(q_.words.join(QLatin1Char(' '))));
+        const CommandUse* use = nullptr;
+        for (const CommandUse& c : kCommands) {
+            const QStringList name = QString::fromLatin1(c.name).split(QLatin1Char(' '));
+            if (q_.words.mid(0, name.size()) == name) use = &c;
+        }
+        if (!use)
+            return usage(
+                QStringLiteral("commande inconnue « %1 »").arg(q_.words.join(QLatin1Char(' '))));
+        const QString command = QString::fromLatin1(use->name);
+        if (!expectArgs(use->words) || !optionsUsed(*use)) return kUsage;
+        if (command == QLatin1String("ports")) return ports();
+        if (command == QLatin1String("detect")) return detect();
+        return panel(command);
     }
 
   private:
@@ -455,6 +568,20 @@ class Runner {
                   ? QStringLiteral("« %1 » attend un fichier").arg(q_.words.join(QLatin1Char(' ')))
                   : QStringLiteral("argument en trop : %1").arg(q_.words.at(n)));
         return false;
+    }
+
+    // An option the command does not use is refused, not ignored: the operator meant something.
+    bool optionsUsed(const CommandUse& use) {
+        for (const auto& [option, typed] : q_.given) {
+            if (use.options & option) continue;
+            QStringList takes;
+            for (const OptionName& o : kOptionNames)
+                if (use.options & o.option) takes << QString::fromLatin1(o.longName);
+            usage(QStringLiteral("%1 ne sert pas à « %2 » (options de « %2 » : %3)")
+                      .arg(typed, QString::fromLatin1(use.name), takes.join(QStringLiteral(", "))));
+            return false;
+        }
+        return true;
     }
 
     int usage(const QString& text) {
@@ -512,8 +639,28 @@ class Runner {
         return exit;
     }
 
+    // The files the command reads or writes besides the trace, each with the option naming it.
+    std::vector<std::pair<QString, QString>> commandFiles() const {
+        std::vector<std::pair<QString, QString>> files;
+        if (!q_.config.isEmpty()) files.emplace_back(q_.config, QStringLiteral("--config"));
+        if (!q_.output.isEmpty()) files.emplace_back(q_.output, QStringLiteral("-o"));
+        if (q_.words.size() > 2)
+            files.emplace_back(q_.words.at(2), QStringLiteral("« %1 »").arg(
+                                                   q_.words.mid(0, 2).join(QLatin1Char(' '))));
+        return files;
+    }
+
+    // The trace goes to a file of its own: never one the command reads or writes, and never an
+    // existing file that is not a trace (TraceLog::open appends or refuses).
     bool openTrace() {
         if (q_.trace.isEmpty()) return true;
+        for (const auto& [path, what] : commandFiles()) {
+            if (sameFile(q_.trace, path)) {
+                usage(QStringLiteral("--trace %1 : c'est aussi le fichier de %2")
+                          .arg(q_.trace, what));
+                return false;
+            }
+        }
         trace_ = std::make_shared<TraceLog>();
         QString error;
         if (!trace_->open(q_.trace, error)) {
@@ -615,34 +762,32 @@ class Runner {
                 QStringLiteral("aucun port : --port COMn, --port CHEMIN ou --config FICHIER.zuk"));
             return std::nullopt;
         }
-        if (ports.removeDuplicates() > 0) {
-            usage(QStringLiteral("le même port est donné deux fois"));
-            return std::nullopt;
+        // One device under two names (COM3 and the path it maps to, or a link to it) would be
+        // driven by two threads at once: the devices are compared, not the names.
+        QStringList devices;
+        for (const QString& p : ports) {
+            const QString device = portDeviceOf(p);
+            const int k = static_cast<int>(devices.indexOf(device));
+            if (k >= 0) {
+                usage(QStringLiteral("le même port est donné deux fois : %1 et %2 (%3)")
+                          .arg(ports[k], p, device));
+                return std::nullopt;
+            }
+            devices << device;
         }
         return ports;
     }
 
     // Everything that can be checked before the first frame; the job when all is well.
     std::optional<PortJob> prepare(const QString& command, int portCount) {
+        // Which command takes which option was checked before (kCommands).
         const bool toFile = !q_.output.isEmpty();
-        if (toFile && command != QLatin1String("params get") &&
-            command != QLatin1String("memory read")) {
-            usage(QStringLiteral("-o ne sert qu'à « params get » et « memory read »"));
-            return std::nullopt;
-        }
         if (toFile && portCount > 1) {
             usage(QStringLiteral("-o écrit le fichier d'un seul port"));
             return std::nullopt;
         }
-        const bool settingBrightness = command == QLatin1String("brightness set");
-        if (!settingBrightness &&
-            !(q_.mode.isEmpty() && q_.period.isEmpty() && q_.threshold.isEmpty())) {
-            usage(QStringLiteral(
-                "--mode, --period et --threshold ne servent qu'à « brightness set »"));
-            return std::nullopt;
-        }
-        if (q_.force && command != QLatin1String("memory write")) {
-            usage(QStringLiteral("--force ne sert qu'à « memory write »"));
+        if (toFile && !q_.config.isEmpty() && sameFile(q_.output, q_.config)) {
+            usage(QStringLiteral("-o %1 : c'est aussi le fichier de --config").arg(q_.output));
             return std::nullopt;
         }
         if (command == QLatin1String("params get"))
@@ -675,12 +820,13 @@ class Runner {
                     path, error.isEmpty() ? QStringLiteral("pas un fichier") : error));
                 return std::nullopt;
             }
-            const bool signed_ = bytes[0x6A] == memmap::kSignature[0] &&
-                                 bytes[0x6B] == memmap::kSignature[1] &&
-                                 bytes[0x6C] == memmap::kSignature[2];
-            if (!signed_ && !q_.force) {
-                usage(QStringLiteral("%1 : pas de signature « ZUK » en 6Ah..6Ch ; --force pour "
-                                     "l'écrire quand même")
+            // The memory map's blank test, as every window applies it: 6Ch is not looked at (it
+            // holds the brightness code once a brightness was programmed).
+            MemoryGrid image;
+            putBytes(image, bytes);
+            if (memmap::isBlank(image) && !q_.force) {
+                usage(QStringLiteral("%1 : mémoire vierge, pas de signature « ZUK » (ni 5Ah en 6Ah "
+                                     "ni 55h en 6Bh) ; --force pour l'écrire quand même")
                           .arg(path));
                 return std::nullopt;
             }
@@ -812,7 +958,8 @@ QString helpText() {
         "  memory read [-o FICHIER] lit les 128 octets de la mémoire (image au format de\n"
         "                           veq-panel-sim --load)\n"
         "  memory write FICHIER     programme les 128 octets d'une image, les relit et compare ;\n"
-        "                           refuse une image sans la signature « ZUK » sauf avec --force\n"
+        "                           refuse une mémoire vierge (ni « Z » en 6Ah ni « U » en\n"
+        "                           6Bh) sauf avec --force\n"
         "  brightness get           lit la luminosité\n"
         "  brightness set [--mode M] [--period S] [--threshold T]\n"
         "                           programme la luminosité : M capteur, 100%, 80%, 60%, 50% ou\n"
@@ -823,14 +970,18 @@ QString helpText() {
         "Options :\n"
         "  -p, --port PORT          COMn (numérotation de l'application) ou un chemin de\n"
         "                           périphérique ; à répéter pour plusieurs panneaux, traités en\n"
-        "                           même temps\n"
+        "                           même temps (un même périphérique sous deux noms est refusé)\n"
         "  --config FICHIER.zuk     le port de la ligne 1 d'un fichier de configuration\n"
         "  --trace FICHIER          chaque trame dans les deux sens, avec son heure, une ligne\n"
-        "                           chacune\n"
+        "                           chacune ; ajoutée à la fin d'une trace existante ; un autre\n"
+        "                           fichier existant, ou un fichier de la commande, est refusé\n"
         "  --json                   le résultat en JSON sur la sortie standard\n"
         "  -o, --output FICHIER     le fichier à écrire (params get, memory read ; un seul port)\n"
         "  --force                  memory write : écrit aussi une image sans signature\n"
         "  -h, --help               cette aide\n"
+        "\n"
+        "-p, --config et --trace servent aux commandes du panneau, --trace aussi à detect, --json\n"
+        "à toutes ; une option dont la commande ne se sert pas est refusée.\n"
         "\n"
         "Code de sortie : 0 tout est fait ; 1 une opération a échoué sur un port ; 2 mauvais\n"
         "usage ou mauvais fichier (rien n'a été envoyé) ; 3 la relecture diffère de ce qui a été\n"

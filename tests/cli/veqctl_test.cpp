@@ -97,9 +97,25 @@ TEST_F(CliBench, ParameterFileRoundTripProgramsTheSameBytes) {
 
     struct Case {
         Memory memory;
-        QString timeBase;  // as the file holds it
+        QString timeBase;             // as the file holds it
+        QString brightness = "null";  // as the file holds it
+        bool byteOrderMark = false;   // the file as an editor saved it, with a BOM
     };
-    for (const Case& c : {Case{sim::programmedMemory(), "\"heure\""}, Case{other, "36000000"}}) {
+    std::vector<Case> cases = {{sim::programmedMemory(), "\"heure\""},
+                               {other, "36000000", "null", true}};
+    // 6Ch holds the code of the brightness programmed ("K" for none).
+    const std::pair<uint8_t, const char*> brightnesses[] = {{0x02, "\"100%\""},
+                                                            {0x04, "\"80%\""},
+                                                            {0x08, "\"60%\""},
+                                                            {0x10, "\"50%\""},
+                                                            {0x20, "\"40%\""}};
+    for (const auto& [code, name] : brightnesses) {
+        Case c{sim::programmedMemory(), "\"heure\"", name};
+        c.memory[0x6C] = code;
+        cases.push_back(c);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.brightness.toStdString());
         sim::Panel& panel =
             addPanel(QStringLiteral("COM3"), std::make_shared<sim::Panel>(c.memory));
         const QString path = dir.filePath(QStringLiteral("p.json"));
@@ -107,6 +123,9 @@ TEST_F(CliBench, ParameterFileRoundTripProgramsTheSameBytes) {
             << err.toStdString();
         const QByteArray json = read(path);
         EXPECT_TRUE(json.contains("\"time_base\": " + c.timeBase.toUtf8())) << json.toStdString();
+        EXPECT_TRUE(json.contains("\"brightness\": " + c.brightness.toUtf8()))
+            << json.toStdString();
+        if (c.byteOrderMark) file(QStringLiteral("p.json"), "\xEF\xBB\xBF" + json);
 
         for (int a = 96; a < 125; ++a) panel.memory[static_cast<size_t>(a)] = 0x00;  // blank
         EXPECT_EQ(run({"-p", "COM3", "params", "set", path}), cli::kDone) << err.toStdString();
@@ -133,10 +152,14 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
     };
     struct Case {
         Edit edit;
-        QString message;  // what the error names
+        QString message;                // what the error names
+        QByteArray from = {}, to = {};  // then renamed in the file's text (a key twice)
     };
     const Case cases[] = {
         {[](QJsonObject& o) { o["colour_depth"] = 3; }, "champ inconnu \"colour_depth\""},
+        {[](QJsonObject& o) { o["zz"] = "60%"; }, "champ \"brightness\" donné deux fois", "\"zz\"",
+         "\"brightness\""},
+        {range(2, "zz", 9000), "champ \"ranges[2].end\" donné deux fois", "\"zz\"", "\"end\""},
         {[](QJsonObject& o) { o.remove("time_base"); }, "champ \"time_base\" manquant"},
         {[](QJsonObject& o) { o["stop_threshold"] = 5000; },
          "champ \"stop_threshold\" vaut 5000 : valeurs permises : un nombre entier de 3 à 3600"},
@@ -162,7 +185,9 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
         SCOPED_TRACE(c.message.toStdString());
         QJsonObject o = base;
         c.edit(o);
-        const QString path = file(QStringLiteral("bad.json"), QJsonDocument(o).toJson());
+        QByteArray text = QJsonDocument(o).toJson();
+        if (!c.from.isEmpty()) text.replace(c.from, c.to);
+        const QString path = file(QStringLiteral("bad.json"), text);
         EXPECT_EQ(run({"-p", "COM3", "params", "set", path}), cli::kUsage);
         EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
     }
@@ -170,6 +195,7 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(run({"-p", "COM3", "params", "set", file("x.json", "{\"ranges\": [")}), cli::kUsage);
     EXPECT_TRUE(err.contains("pas un fichier JSON")) << err.toStdString();
     Memory unsigned_ = sim::programmedMemory();
+    unsigned_[0x6A] = 0x00;
     unsigned_[0x6B] = 0xFF;
     const QString image = file(QStringLiteral("u.hex"), sim::imageText(unsigned_));
     EXPECT_EQ(run({"-p", "COM3", "memory", "write", image}), cli::kUsage);
@@ -178,6 +204,85 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
 
     EXPECT_EQ(run({"-p", "COM3", "memory", "write", "--force", image}), cli::kDone);
     EXPECT_GT(writes(QStringLiteral("COM3")), sent);
+
+    // Signed as the memory map's blank test has it: one of "Z" at 6Ah, "U" at 6Bh is enough, and
+    // 6Ch may hold a brightness code (a memory read after "params set" with a brightness).
+    for (const auto& change : {std::pair<int, uint8_t>{0x6C, 0x04}, {0x6B, 0xFF}}) {
+        SCOPED_TRACE(change.first);
+        Memory m = sim::programmedMemory();
+        m[static_cast<size_t>(change.first)] = change.second;
+        EXPECT_EQ(run({"-p", "COM3", "memory", "write", file("s.hex", sim::imageText(m))}),
+                  cli::kDone)
+            << err.toStdString();
+    }
+}
+
+TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
+    addPanel(QStringLiteral("COM3"));
+    const QString params = dir.filePath(QStringLiteral("p.json"));
+    ASSERT_EQ(run({"-p", "COM3", "params", "get", "-o", params}), cli::kDone);
+    const QByteArray paramsText = read(params);
+    const QString paramsLink = dir.filePath(QStringLiteral("link.json"));
+    ASSERT_TRUE(QFile::link(params, paramsLink));
+    const QByteArray notesText = "Ligne 4 : changer le capteur.\n";
+    const QString notes = file(QStringLiteral("notes.txt"), notesText);
+    const QString output = dir.filePath(QStringLiteral("o.json"));
+    // COM7 and COM8 lead to one device, through a link.
+    const QString device = file(QStringLiteral("dev7"), {});
+    const QString deviceLink = dir.filePath(QStringLiteral("link7"));
+    ASSERT_TRUE(QFile::link(device, deviceLink));
+    qputenv("VEQ_COM7", QFile::encodeName(device));
+    qputenv("VEQ_COM8", QFile::encodeName(deviceLink));
+
+    struct Case {
+        QStringList args;
+        QString message;  // what the error says
+    };
+    const Case cases[] = {
+        {{"ports", "-o", "x"}, "-o ne sert pas à « ports » (options de « ports » : --json)"},
+        {{"ports", "--force"}, "--force ne sert pas à « ports »"},
+        {{"ports", "-p", "COM3"}, "-p ne sert pas à « ports »"},
+        {{"detect", "-p", "/nonexistent"}, "-p ne sert pas à « detect »"},
+        {{"detect", "--output=y"}, "--output ne sert pas à « detect »"},
+        {{"-p", "COM3", "brightness", "get", "--mode", "60%"},
+         "--mode ne sert pas à « brightness get »"},
+        {{"-p", "COM3", "params", "set", params, "--force"},
+         "--force ne sert pas à « params set »"},
+        {{"-p", "COM3", "params", "set", params, "--trace", params},
+         "c'est aussi le fichier de « params set »"},
+        {{"-p", "COM3", "params", "set", params, "--trace", paramsLink},
+         "c'est aussi le fichier de « params set »"},
+        {{"-p", "COM3", "params", "get", "-o", output, "--trace", dir.path() + "/./o.json"},
+         "c'est aussi le fichier de -o"},
+        {{"-p", "COM3", "memory", "read", "--trace", notes},
+         "le fichier existe et n'est pas une trace"},
+        {{"-p", "COM3", "-p", "com3:", "switches"}, "le même port est donné deux fois"},
+        {{"-p", "COM3", "-p", "COM7", "-p", deviceLink, "switches"},
+         "le même port est donné deux fois : COM7 et " + deviceLink},
+        {{"-p", "COM8", "-p", "COM7", "switches"},
+         "le même port est donné deux fois : COM8 et COM7"},
+    };
+    const std::size_t sent = writes(QStringLiteral("COM3"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        EXPECT_EQ(run(c.args), cli::kUsage);
+        EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
+    }
+    qunsetenv("VEQ_COM7");
+    qunsetenv("VEQ_COM8");
+    EXPECT_EQ(writes(QStringLiteral("COM3")), sent);
+    EXPECT_EQ(read(params), paramsText);
+    EXPECT_EQ(read(notes), notesText);
+    EXPECT_FALSE(QFile::exists(output));
+
+    // An earlier trace is added to, never cut.
+    const QString trace = dir.filePath(QStringLiteral("t.trace"));
+    ASSERT_EQ(run({"-p", "COM3", "switches", "--trace", trace}), cli::kDone);
+    const QByteArray first = read(trace);
+    ASSERT_TRUE(first.contains(" COM3 > ")) << first.toStdString();
+    ASSERT_EQ(run({"-p", "COM3", "switches", "--trace", trace}), cli::kDone);
+    EXPECT_TRUE(read(trace).startsWith(first));
+    EXPECT_EQ(read(trace).size(), 2 * first.size());
 }
 
 TEST_F(CliBench, AReadBackThatDiffersEndsWithThree) {
