@@ -13,6 +13,7 @@
 #include "link/ui/windows.h"
 #include "panelmem/memmap.h"
 #include "panelmem/operations.h"
+#include "panelmem/settings.h"
 #include "panelmem/transfer.h"
 #include "panelmem/ui/gridpanel.h"
 
@@ -28,8 +29,12 @@ constexpr int kOptionRows[LumWindow::kOptions] = {6, 0, 1, 2, 3, 4, 5};
 // "20%" is shown but cannot be chosen; a panel that holds it still reads as it.
 constexpr int kDisabledOption = 6;
 
-constexpr int kThresholdMin = 0, kThresholdMax = 15, kThresholdInitial = 4;
-constexpr int kPeriodMin = 1, kPeriodMax = 128, kPeriodInitial = 5;
+constexpr int kThresholdMin = settings::kSwitchThreshold.minimum;
+constexpr int kThresholdMax = settings::kSwitchThreshold.maximum;
+constexpr int kThresholdInitial = settings::kSwitchThreshold.initial;
+constexpr int kPeriodMin = settings::kSwitchPeriod.minimum;
+constexpr int kPeriodMax = settings::kSwitchPeriod.maximum;
+constexpr int kPeriodInitial = settings::kSwitchPeriod.initial;
 
 // Left column of controls, in twips; the grid stands to its right.
 constexpr int kLeft = 120;

@@ -233,7 +233,8 @@ void encodeRate(const RateSettings& s, MemoryGrid& grid) {
     grid.setText(kAveraging2At, encodeAveraging(std::clamp(s.averaging2, 0, kAveraging2Max)));
     grid.setText(kAveraging1At, encodeAveraging(std::clamp(s.averaging1, 0, kAveraging1Max)));
     writeTimeBase(grid, s.timeBase);
-    grid.setText(kAntiBounceAt, hexText(std::clamp(s.antiBounce, 0, 255)));
+    grid.setText(kAntiBounceAt, hexText(std::clamp(s.antiBounce, settings::kAntiBounce.minimum,
+                                                   settings::kAntiBounce.maximum)));
     writeWord(grid, kRelay1At, s.relay1);
     writeWord(grid, kRelay2At, s.relay2);
     grid.setText(kFlagsAt, hexText(encodeDisplayFlags(s.flags)));
@@ -254,7 +255,9 @@ BrightnessReading decodeBrightness(const MemoryGrid& grid) {
 }
 
 void encodeBrightness(const BrightnessSettings& s, MemoryGrid& grid) {
-    grid.setText(kPeriodAt, hexText(2 * std::clamp(s.period, 1, 128) - 1));
+    grid.setText(kPeriodAt, hexText(2 * std::clamp(s.period, settings::kSwitchPeriod.minimum,
+                                                   settings::kSwitchPeriod.maximum) -
+                                    1));
     grid.setText(kThresholdAt, hexText(std::clamp(s.threshold, 0, 255)));
     if (s.option && *s.option >= 0 && *s.option <= 6)
         grid.setText(kModeAt, brightnessCode(*s.option));

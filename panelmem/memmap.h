@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include "panelmem/grid.h"
+#include "panelmem/settings.h"
 
 // The map of the panel's 128-byte parameter memory: which addresses hold which setting and how
 // each setting is written as the texts of the memory grid. Every function here is pure: it reads
@@ -78,8 +79,8 @@ void writeRange(MemoryGrid& grid, int i, const Range& range);
 // ---------------------------------------------------------------------------------------------
 // Averaging (111: HScroll2, exponent 0..4; 112: HScroll3, exponent 0..3)
 
-inline constexpr int kAveraging2Max = 4;
-inline constexpr int kAveraging1Max = 3;
+inline constexpr int kAveraging2Max = settings::kAveraging2.maximum;
+inline constexpr int kAveraging1Max = settings::kAveraging1.maximum;
 
 // The exponent n when value == 2^n with 0 <= n <= maxExponent; otherwise nothing, meaning the
 // slider keeps what it showed.
@@ -170,18 +171,23 @@ RateReading decodeRate(const MemoryGrid& grid);
 
 // What programming writes. Initial values are those of the window at load.
 struct RateSettings {
-    std::array<Range, 5> ranges = {Range{1, colour::kRed}, Range{199, colour::kOrange},
-                                   Range{399, colour::kGreen}, Range{599, colour::kOrange},
-                                   Range{799, colour::kRed}};
-    int brightnessOption = 0;     // Option1(1..5) selected, 0 for none (108 keeps "4B")
-    int averaging2 = 0;           // HScroll2, 0..4
-    int averaging1 = 0;           // HScroll3, 0..3
-    quint32 timeBase = 36100000;  // from parseTimeBaseText(Text5): "Heure" at load
-    int antiBounce = 1;           // HScroll4, 0..255 (kept to that range)
-    int relay1 = 200;             // HScroll6, low 16 bits written
-    int relay2 = 800;             // HScroll7, low 16 bits written
-    DisplayFlags flags{3, 1, 1};
-    int stopThreshold = 36;  // HScroll5, low 16 bits written
+    std::array<Range, 5> ranges = {
+        Range{settings::kRangeBounds[0].initial, settings::kRangeColours[0]},
+        Range{settings::kRangeBounds[1].initial, settings::kRangeColours[1]},
+        Range{settings::kRangeBounds[2].initial, settings::kRangeColours[2]},
+        Range{settings::kRangeBounds[3].initial, settings::kRangeColours[3]},
+        Range{settings::kRangeBounds[4].initial, settings::kRangeColours[4]}};
+    int brightnessOption = 0;                        // Option1(1..5) selected, 0 for none (108
+                                                     // keeps "4B")
+    int averaging2 = settings::kAveraging2.initial;  // HScroll2
+    int averaging1 = settings::kAveraging1.initial;  // HScroll3
+    quint32 timeBase = 36100000;                     // from parseTimeBaseText(Text5): "Heure"
+    int antiBounce = settings::kAntiBounce.initial;  // HScroll4 (kept to its range)
+    int relay1 = settings::kRelay1.initial;          // HScroll6, low 16 bits written
+    int relay2 = settings::kRelay2.initial;          // HScroll7, low 16 bits written
+    DisplayFlags flags{settings::kDigitsInitial, settings::kDisplayInitial,
+                       settings::kSuppressionInitial};
+    int stopThreshold = settings::kStopThreshold.initial;  // HScroll5, low 16 bits written
 };
 
 // Writes 96 to 124 in the window's order: ranges, signature then brightness code, "00" to 109 and
@@ -204,8 +210,8 @@ BrightnessReading decodeBrightness(const MemoryGrid& grid);
 
 struct BrightnessSettings {
     std::optional<int> option;  // Option1 selected; nothing: cell 60 keeps its text
-    int period = 5;             // DURE_LDR, 1..128 (kept to that range): 61 := hex of 2p - 1
-    int threshold = 4;          // COMP_LDR, 0..15 (kept to 0..255): 62 := hex of t
+    int period = settings::kSwitchPeriod.initial;  // DURE_LDR (kept to its range): 61 := 2p - 1
+    int threshold = settings::kSwitchThreshold.initial;  // COMP_LDR (kept to 0..255): 62 := t
 };
 
 // Writes 61, 62, then 60 (the option's code), without leading zeros except the codes' own.

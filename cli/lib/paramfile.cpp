@@ -7,52 +7,43 @@
 #include <QJsonParseError>
 #include <QStringList>
 
+#include "panelmem/settings.h"
+
 namespace veq::cli {
 
 namespace {
 
-const QString kRanges = QStringLiteral("ranges");
-const QString kFirstBound = QStringLiteral("first_bound");
-const QString kBrightness = QStringLiteral("brightness");
-const QString kAveraging1 = QStringLiteral("averaging_1");
-const QString kAveraging2 = QStringLiteral("averaging_2");
-const QString kTimeBase = QStringLiteral("time_base");
-const QString kAntiBounce = QStringLiteral("anti_bounce");
-const QString kRelay1 = QStringLiteral("relay_1");
-const QString kRelay2 = QStringLiteral("relay_2");
-const QString kDigits = QStringLiteral("digits");
-const QString kDisplay = QStringLiteral("display");
-const QString kSuppression = QStringLiteral("zero_suppression");
-const QString kStopThreshold = QStringLiteral("stop_threshold");
+using settings::kBrightnessNames;
+using settings::kDisplayNames;
+using settings::kLastValue;
+using settings::kSuppressionNames;
+using settings::kTimeBaseNames;
+using settings::quoted;
 
-const QStringList kKeys = {kRanges,   kFirstBound,  kBrightness,   kAveraging1, kAveraging2,
-                           kTimeBase, kAntiBounce,  kRelay1,       kRelay2,     kDigits,
-                           kDisplay,  kSuppression, kStopThreshold};
+const QString kRanges = QLatin1String(settings::kRangesKey);
+const QString kFirstBound = QLatin1String(settings::kRangeBounds[0].key);
+const QString kBrightness = QLatin1String(settings::kBrightnessKey);
+const QString kTimeBase = QLatin1String(settings::kTimeBaseKey);
+const QString kDigits = QLatin1String(settings::kDigitsKey);
+const QString kDisplay = QLatin1String(settings::kDisplayKey);
+const QString kSuppression = QLatin1String(settings::kSuppressionKey);
+const QStringList& kKeys = settings::kParameterKeys;
 
 constexpr int kBrightnessAt = 0x6C;  // the third signature character, or the brightness code
-constexpr int kLastValue = 9999;     // the display's last value, where range 5 ends
-constexpr qint64 kTimeBaseMax = 2147483647;
 
-// Option1(1..5) of the parameter window.
-const QStringList kBrightnessNames = {QStringLiteral("100%"), QStringLiteral("80%"),
-                                      QStringLiteral("60%"), QStringLiteral("50%"),
-                                      QStringLiteral("40%")};
-// Option2(0..2).
-const QStringList kTimeBaseNames = {QStringLiteral("heure"), QStringLiteral("minute"),
-                                    QStringLiteral("seconde")};
-const QStringList kDisplayNames = {QStringLiteral("entier"), QStringLiteral("décimal")};
-const QStringList kSuppressionNames = {QStringLiteral("oui"), QStringLiteral("non")};
-
-QString colourName(int colour) {
-    if (colour == colour::kRed) return QStringLiteral("rouge");
-    if (colour == colour::kGreen) return QStringLiteral("vert");
-    return QStringLiteral("orange");
+QString key(const settings::Numeric& n) {
+    return QLatin1String(n.key);
 }
 
-QString quoted(const QStringList& names) {
-    QStringList q;
-    for (const QString& n : names) q << QLatin1Char('"') + n + QLatin1Char('"');
-    return q.join(QStringLiteral(", "));
+QString label(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+QString colourName(int colour) {
+    for (std::size_t i = 0; i < settings::kColourNumbers.size(); ++i)
+        if (settings::kColourNumbers[i] == colour)
+            return settings::kColourNames.at(static_cast<int>(i));
+    return settings::kColourNames.last();  // any other colour is orange
 }
 
 QJsonValue nameOrNull(const QStringList& names, int index) {
@@ -82,13 +73,29 @@ class Checker {
     // A whole number from `low` to `high`.
     std::optional<qint64> integer(const QString& field, const QJsonValue& v, qint64 low,
                                   qint64 high) {
-        const QString allowed = QStringLiteral("un nombre entier de %1 à %2").arg(low).arg(high);
+        const QString allowed = settings::allowedText(low, high);
         if (!v.isDouble() || std::floor(v.toDouble()) != v.toDouble() ||
             v.toDouble() < static_cast<double>(low) || v.toDouble() > static_cast<double>(high)) {
             fail(field, v, allowed);
             return std::nullopt;
         }
         return static_cast<qint64>(v.toDouble());
+    }
+
+    // A numeric setting: a whole number within its range.
+    std::optional<int> numeric(const settings::Numeric& n, const QJsonValue& v) {
+        const auto x = integer(key(n), v, n.minimum, n.maximum);
+        if (!x) return std::nullopt;
+        return static_cast<int>(*x);
+    }
+
+    // The exponent of an averaging setting, given as 2 to that power.
+    std::optional<int> powerOfTwo(const settings::Numeric& n, const QJsonValue& v) {
+        QList<int> powers;
+        for (int e = n.minimum; e <= n.maximum; ++e) powers << (1 << e);
+        const auto i = oneOfNumbers(key(n), v, powers);
+        if (!i) return std::nullopt;
+        return n.minimum + *i;
     }
 
     // One of `values` (whole numbers), as its index; `nullable` only names null among them.
@@ -199,8 +206,9 @@ memmap::RateSettings settingsFromMemory(const MemoryGrid& grid) {
 
 QJsonObject parametersJson(const memmap::RateSettings& s) {
     QJsonArray ranges;
-    for (int k = 0; k < 5; ++k) {
-        const int end = k < 4 ? s.ranges[static_cast<std::size_t>(k + 1)].slider : kLastValue;
+    for (int k = 0; k < settings::kRanges; ++k) {
+        const int end = k < settings::kRanges - 1 ? s.ranges[static_cast<std::size_t>(k + 1)].slider
+                                                  : kLastValue;
         ranges.append(QJsonObject{
             {QStringLiteral("end"), end},
             {QStringLiteral("colour"), colourName(s.ranges[static_cast<std::size_t>(k)].colour)}});
@@ -212,17 +220,18 @@ QJsonObject parametersJson(const memmap::RateSettings& s) {
         {kRanges, ranges},
         {kFirstBound, s.ranges[0].slider},
         {kBrightness, nameOrNull(kBrightnessNames, s.brightnessOption)},
-        {kAveraging1, 1 << s.averaging1},
-        {kAveraging2, 1 << s.averaging2},
+        {key(settings::kAveraging1), 1 << s.averaging1},
+        {key(settings::kAveraging2), 1 << s.averaging2},
         {kTimeBase, timeBase},
-        {kAntiBounce, s.antiBounce},
-        {kRelay1, s.relay1},
-        {kRelay2, s.relay2},
-        {kDigits, s.flags.digits >= 1 && s.flags.digits <= 3 ? QJsonValue(s.flags.digits + 1)
-                                                             : QJsonValue(QJsonValue::Null)},
+        {key(settings::kAntiBounce), s.antiBounce},
+        {key(settings::kRelay1), s.relay1},
+        {key(settings::kRelay2), s.relay2},
+        {kDigits, s.flags.digits >= 1 && s.flags.digits <= int(settings::kDigitCounts.size())
+                      ? QJsonValue(settings::kDigitCounts[std::size_t(s.flags.digits - 1)])
+                      : QJsonValue(QJsonValue::Null)},
         {kDisplay, nameOrNull(kDisplayNames, s.flags.mode)},
         {kSuppression, nameOrNull(kSuppressionNames, s.flags.suppress)},
-        {kStopThreshold, s.stopThreshold},
+        {key(settings::kStopThreshold), s.stopThreshold},
     };
 }
 
@@ -262,17 +271,14 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
 
     Checker c;
     memmap::RateSettings s;
-    const QStringList colours = {QStringLiteral("rouge"), QStringLiteral("vert"),
-                                 QStringLiteral("orange")};
-    const int colourNumbers[3] = {colour::kRed, colour::kGreen, colour::kOrange};
-
-    if (const auto first = c.integer(kFirstBound, o[kFirstBound], 0, kLastValue))
-        s.ranges[0].slider = static_cast<int>(*first);
+    if (const auto first = c.numeric(settings::kRangeBounds[0], o[kFirstBound]))
+        s.ranges[0].slider = *first;
     const QJsonValue rangesValue = o[kRanges];
-    if (!c.failed() && (!rangesValue.isArray() || rangesValue.toArray().size() != 5))
+    if (!c.failed() &&
+        (!rangesValue.isArray() || rangesValue.toArray().size() != settings::kRanges))
         c.fail(kRanges, rangesValue,
                QStringLiteral("une liste de 5 objets {\"end\": N, \"colour\": C}"));
-    for (int k = 0; k < 5 && !c.failed(); ++k) {
+    for (int k = 0; k < settings::kRanges && !c.failed(); ++k) {
         const QString field = QStringLiteral("ranges[%1]").arg(k);
         const QJsonValue rv = rangesValue.toArray().at(k);
         const QJsonObject r = rv.toObject();
@@ -282,24 +288,28 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
             c.fail(field, rv, QStringLiteral("un objet {\"end\": N, \"colour\": C}"));
             break;
         }
-        if (const auto colourIndex = c.oneOf(field + QStringLiteral(".colour"),
-                                             r[QStringLiteral("colour")], colours, false))
-            s.ranges[static_cast<std::size_t>(k)].colour = colourNumbers[*colourIndex - 1];
-        const QString endField = field + QStringLiteral(".end");
-        if (k == 4) {
+        if (const auto colourIndex =
+                c.oneOf(field + QStringLiteral(".colour"), r[QStringLiteral("colour")],
+                        settings::kColourNames, false))
+            s.ranges[static_cast<std::size_t>(k)].colour =
+                settings::kColourNumbers[static_cast<std::size_t>(*colourIndex - 1)];
+        const settings::Numeric& bound = settings::kRangeBounds[static_cast<std::size_t>(k + 1)];
+        const QString endField = QLatin1String(bound.key);
+        if (k == settings::kRanges - 1) {
             c.integer(endField, r[QStringLiteral("end")], kLastValue, kLastValue);
         } else {
-            // The window's range check: each end at least 2 above the bound before it.
-            const int low = s.ranges[static_cast<std::size_t>(k)].slider + 2;
-            if (const auto end =
-                    c.integer(endField, r[QStringLiteral("end")], std::max(low, 1), kLastValue))
+            // The window's range check: each end at least kRangeGap above the bound before it.
+            const int low = s.ranges[static_cast<std::size_t>(k)].slider + settings::kRangeGap;
+            if (const auto end = c.integer(endField, r[QStringLiteral("end")],
+                                           std::max(low, bound.minimum), bound.maximum))
                 s.ranges[static_cast<std::size_t>(k + 1)].slider = static_cast<int>(*end);
         }
     }
     if (const auto b = c.oneOf(kBrightness, o[kBrightness], kBrightnessNames, true))
         s.brightnessOption = *b;
-    if (const auto a = c.oneOfNumbers(kAveraging1, o[kAveraging1], {1, 2, 4, 8})) s.averaging1 = *a;
-    if (const auto a = c.oneOfNumbers(kAveraging2, o[kAveraging2], {1, 2, 4, 8, 16}))
+    if (const auto a = c.powerOfTwo(settings::kAveraging1, o[key(settings::kAveraging1)]))
+        s.averaging1 = *a;
+    if (const auto a = c.powerOfTwo(settings::kAveraging2, o[key(settings::kAveraging2)]))
         s.averaging2 = *a;
     const QJsonValue tb = o[kTimeBase];
     if (tb.isString() && kTimeBaseNames.contains(tb.toString())) {
@@ -308,26 +318,28 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
                 .toUInt();
     } else if (!tb.isDouble()) {
         c.fail(kTimeBase, tb,
-               quoted(kTimeBaseNames) + QStringLiteral(" ou un nombre entier de 1 à 2147483647"));
-    } else if (const auto n = c.integer(kTimeBase, tb, 1, kTimeBaseMax)) {
+               quoted(kTimeBaseNames) + QStringLiteral(" ou ") +
+                   settings::allowedText(settings::kTimeBaseMinimum, settings::kTimeBaseMaximum));
+    } else if (const auto n = c.integer(kTimeBase, tb, settings::kTimeBaseMinimum,
+                                        settings::kTimeBaseMaximum)) {
         s.timeBase = static_cast<quint32>(*n);
     }
-    if (const auto v = c.integer(kAntiBounce, o[kAntiBounce], 0, 255))
-        s.antiBounce = static_cast<int>(*v);
-    if (const auto v = c.integer(kRelay1, o[kRelay1], 1, kLastValue))
-        s.relay1 = static_cast<int>(*v);
-    if (const auto v = c.integer(kRelay2, o[kRelay2], 1, kLastValue))
-        s.relay2 = static_cast<int>(*v);
+    if (const auto v = c.numeric(settings::kAntiBounce, o[key(settings::kAntiBounce)]))
+        s.antiBounce = *v;
+    if (const auto v = c.numeric(settings::kRelay1, o[key(settings::kRelay1)])) s.relay1 = *v;
+    if (const auto v = c.numeric(settings::kRelay2, o[key(settings::kRelay2)])) s.relay2 = *v;
     const QJsonValue digits = o[kDigits];
     if (digits.isNull())
         s.flags.digits = 0;
-    else if (const auto d = c.oneOfNumbers(kDigits, digits, {2, 3, 4}, true))
+    else if (const auto d = c.oneOfNumbers(
+                 kDigits, digits,
+                 QList<int>(settings::kDigitCounts.begin(), settings::kDigitCounts.end()), true))
         s.flags.digits = *d + 1;
     if (const auto m = c.oneOf(kDisplay, o[kDisplay], kDisplayNames, true)) s.flags.mode = *m;
     if (const auto z = c.oneOf(kSuppression, o[kSuppression], kSuppressionNames, true))
         s.flags.suppress = *z;
-    if (const auto v = c.integer(kStopThreshold, o[kStopThreshold], 3, 3600))
-        s.stopThreshold = static_cast<int>(*v);
+    if (const auto v = c.numeric(settings::kStopThreshold, o[key(settings::kStopThreshold)]))
+        s.stopThreshold = *v;
 
     if (c.failed()) {
         error = c.error();
@@ -339,8 +351,9 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
 QString parametersText(const memmap::RateSettings& s) {
     QStringList lines;
     int start = 0;
-    for (int k = 0; k < 5; ++k) {
-        const int end = k < 4 ? s.ranges[static_cast<std::size_t>(k + 1)].slider : kLastValue;
+    for (int k = 0; k < settings::kRanges; ++k) {
+        const int end = k < settings::kRanges - 1 ? s.ranges[static_cast<std::size_t>(k + 1)].slider
+                                                  : kLastValue;
         lines << QStringLiteral("Plage %1 : de %2 à %3, %4")
                      .arg(k + 1)
                      .arg(start)
@@ -354,19 +367,23 @@ QString parametersText(const memmap::RateSettings& s) {
         if (v.isString()) return v.toString();
         return QString::number(v.toInteger());
     };
-    lines << QStringLiteral("Base de temps : %1 (%2)").arg(text(j[kTimeBase])).arg(s.timeBase);
-    lines << QStringLiteral("Seuil d'arrêt : %1").arg(s.stopThreshold);
-    lines << QStringLiteral("Moyenne niveau 1 : %1").arg(1 << s.averaging1);
-    lines << QStringLiteral("Moyenne niveau 2 : %1").arg(1 << s.averaging2);
-    lines << QStringLiteral("Anti rebond numérique : %1 mS").arg(s.antiBounce / 10.0);
-    lines << QStringLiteral("Relais 1 : %1").arg(s.relay1);
-    lines << QStringLiteral("Relais 2 : %1").arg(s.relay2);
-    lines << QStringLiteral("Nombre de digits : %1").arg(text(j[kDigits]));
-    lines << QStringLiteral("Affichage : %1").arg(text(j[kDisplay]));
-    lines << QStringLiteral("Suppression des zéros : %1").arg(text(j[kSuppression]));
-    lines << QStringLiteral("Luminosité : %1")
-                 .arg(j[kBrightness].isNull() ? QStringLiteral("aucune") : text(j[kBrightness]));
-    lines << QStringLiteral("Premier curseur (caché) : %1").arg(s.ranges[0].slider);
+    const auto line = [&lines](const char* name, const QString& value) {
+        lines << label(name) + QStringLiteral(" : ") + value;
+    };
+    line(settings::kTimeBaseLabel,
+         QStringLiteral("%1 (%2)").arg(text(j[kTimeBase])).arg(s.timeBase));
+    line(settings::kStopThreshold.label, QString::number(s.stopThreshold));
+    line(settings::kAveraging1.label, QString::number(1 << s.averaging1));
+    line(settings::kAveraging2.label, QString::number(1 << s.averaging2));
+    line(settings::kAntiBounce.label, QStringLiteral("%1 mS").arg(s.antiBounce / 10.0));
+    line(settings::kRelay1.label, QString::number(s.relay1));
+    line(settings::kRelay2.label, QString::number(s.relay2));
+    line(settings::kDigitsLabel, text(j[kDigits]));
+    line(settings::kDisplayLabel, text(j[kDisplay]));
+    line(settings::kSuppressionLabel, text(j[kSuppression]));
+    line(settings::kBrightnessLabel,
+         j[kBrightness].isNull() ? QStringLiteral("aucune") : text(j[kBrightness]));
+    line(settings::kRangeBounds[0].label, QString::number(s.ranges[0].slider));
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
