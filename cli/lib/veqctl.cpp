@@ -49,12 +49,44 @@ QString writeErrorText(QFileDevice::FileError error) {
     return QStringLiteral("le fichier ne peut pas être écrit");
 }
 
-// The port's object in --json: its data, its status and message.
+// The causes that come with the characters of an answer.
+bool answerCause(Cause c) {
+    return c == Cause::NoAnswer || c == Cause::Incomplete || c == Cause::Unexpected;
+}
+
+// What to check after a failure, in French; empty when the port opened and the line did not
+// fail (a blank memory, a read-back that differs: the message says it all).
+QString causeLine(const PortResult& r) {
+    if (r.opening == OpenFailure::None) return r.outcome.ok() ? QString() : causeText(r.outcome);
+    QString text = openFailureText(r.opening, r.port);
+    if (const auto n = comNumber(r.port); n && r.opening == OpenFailure::NoDevice) {
+        QString refusal;
+        portDevice(*n, &refusal);
+        if (!refusal.isEmpty())
+            text += QStringLiteral(" Le fichier des ports n'a pas servi : %1.").arg(refusal);
+    }
+    return text;
+}
+
+// The port's object in --json: its data, its status and message, and why it failed.
 QJsonObject portJson(const PortResult& r) {
     QJsonObject o = r.json;
     o.insert(QStringLiteral("port"), r.port);
     o.insert(QStringLiteral("exit"), r.exit);
     o.insert(QStringLiteral("message"), r.message);
+    if (r.opening != OpenFailure::None) {
+        o.insert(QStringLiteral("cause"), openFailureKey(r.opening));
+    } else {
+        const Outcome& x = r.outcome;
+        o.insert(QStringLiteral("cause"), causeKey(x.cause));
+        const bool afterRead = x.cause == Cause::NotSent && x.first != Cause::Done;
+        if (afterRead) o.insert(QStringLiteral("first"), causeKey(x.first));
+        if (answerCause(x.cause) || (afterRead && answerCause(x.first))) {
+            o.insert(QStringLiteral("received"), x.received);
+            o.insert(QStringLiteral("expected"), x.expected);
+        }
+    }
+    if (!r.detail.isEmpty()) o.insert(QStringLiteral("detail"), r.detail);
     return o;
 }
 
@@ -223,6 +255,8 @@ class Run {
                 continue;
             }
             c_.err(head + r.message + QLatin1Char('\n'));
+            if (const QString cause = causeLine(r); !cause.isEmpty())
+                c_.err(head + cause + QLatin1Char('\n'));
         }
         return exit;
     }
