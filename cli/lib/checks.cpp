@@ -200,26 +200,33 @@ std::optional<image::Bytes> imageToWrite(const QString& path, bool force, QStrin
 std::optional<memmap::BrightnessSettings> brightnessSettings(const Request& q, QString& error) {
     memmap::BrightnessSettings s;
     if (!q.mode.isEmpty()) {
-        const int m = static_cast<int>(jobs::modes().indexOf(q.mode.toLower()));
-        if (m < 0 || m >= jobs::kSelectableModes) {
-            error = QStringLiteral("--mode %1 : capteur, 100%, 80%, 60%, 50% ou 40%").arg(q.mode);
+        const QStringList& modes = settings::kBrightnessModes;
+        const int m = static_cast<int>(modes.indexOf(q.mode.toLower()));
+        if (m < 0 || m >= settings::kSelectableModes) {
+            const QStringList chosen = modes.mid(0, settings::kSelectableModes);
+            error = QStringLiteral("--mode %1 : %2 ou %3")
+                        .arg(q.mode, chosen.mid(0, chosen.size() - 1).join(QStringLiteral(", ")),
+                             chosen.last());
             return std::nullopt;
         }
         s.option = m;
     }
     if (!q.period.isEmpty()) {
-        const auto p = wholeNumber(q.period, 1, 128);
+        const settings::Numeric& n = settings::kSwitchPeriod;
+        const auto p = wholeNumber(q.period, n.minimum, n.maximum);
         if (!p) {
-            error = QStringLiteral("--period %1 : un nombre entier de 1 à 128 (secondes)")
-                        .arg(q.period);
+            error = QStringLiteral("--period %1 : %2 (secondes)")
+                        .arg(q.period, settings::allowedText(n));
             return std::nullopt;
         }
         s.period = *p;
     }
     if (!q.threshold.isEmpty()) {
-        const auto t = wholeNumber(q.threshold, 0, 15);
+        const settings::Numeric& n = settings::kSwitchThreshold;
+        const auto t = wholeNumber(q.threshold, n.minimum, n.maximum);
         if (!t) {
-            error = QStringLiteral("--threshold %1 : un nombre entier de 0 à 15").arg(q.threshold);
+            error =
+                QStringLiteral("--threshold %1 : %2").arg(q.threshold, settings::allowedText(n));
             return std::nullopt;
         }
         s.threshold = *t;

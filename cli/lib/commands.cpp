@@ -2,6 +2,7 @@
 
 #include "cli/lib/checks.h"
 #include "cli/lib/jobs.h"
+#include "panelmem/settings.h"
 
 namespace veq::cli {
 
@@ -44,6 +45,24 @@ std::optional<PortJob> brightnessSet(const Request& q, QString& error) {
     return PortJob([s = *settings](Exchange& ex, PortResult& r) { jobs::brightnessSet(ex, r, s); });
 }
 
+// The brightness choices and limits, from the settings table.
+QString brightnessSetHelp() {
+    const QStringList modes = settings::kBrightnessModes.mid(0, settings::kSelectableModes);
+    const settings::Numeric& p = settings::kSwitchPeriod;
+    const settings::Numeric& t = settings::kSwitchThreshold;
+    return QStringLiteral(
+               "programme la luminosité : M %1 ou\n"
+               "%2 (sans --mode : inchangé), S de %3 à %4 secondes (%5 par\n"
+               "défaut), T de %6 (jour) à %7 (nuit) (%8 par défaut)")
+        .arg(modes.mid(0, modes.size() - 1).join(QStringLiteral(", ")), modes.last())
+        .arg(p.minimum)
+        .arg(p.maximum)
+        .arg(p.initial)
+        .arg(t.minimum)
+        .arg(t.maximum)
+        .arg(t.initial);
+}
+
 }  // namespace
 
 const std::vector<Command>& commands() {
@@ -81,10 +100,7 @@ const std::vector<Command>& commands() {
          "brightness get", "lit la luminosité", always(jobs::brightnessGet)},
         {"brightness set", nullptr, kPanelOptions | kMode | kPeriod | kThreshold, Access::Writes,
          Ports::Given, 5.0, "brightness set [--mode M] [--period S] [--threshold T]",
-         "programme la luminosité : M capteur, 100%, 80%, 60%, 50% ou\n"
-         "40% (sans --mode : inchangé), S de 1 à 128 secondes (5 par\n"
-         "défaut), T de 0 (jour) à 15 (nuit) (4 par défaut)",
-         brightnessSet},
+         brightnessSetHelp(), brightnessSet},
         {"switches", nullptr, kPanelOptions, Access::Reads, Ports::Given, 2.25, "switches",
          "lit les microswitches et le modèle de couleurs", always(jobs::switches)},
     };

@@ -54,7 +54,7 @@ struct Command {
     Ports ports;
     double expectedSeconds;  // the time it needs on one port at 9600 baud, for the progress bars
     const char* usage;       // its line in the help, "params get [-o FICHIER]"
-    const char* help;        // what it does, lines separated by '\n'
+    QString help;            // what it does, lines separated by '\n'
     // Everything the command can check before the first frame (its file, its option values);
     // the work for each port when all is well, otherwise nothing and `error` says why.
     std::function<std::optional<PortJob>(const Request& q, QString& error)> prepare;

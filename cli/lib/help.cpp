@@ -12,9 +12,9 @@ constexpr int kColumn = 24;  // the width of the left column, after two spaces
 
 // One entry: its name in the left column, its text beside it and below; a name too long for the
 // column stands on a line of its own.
-QString entry(const QString& name, const char* text) {
+QString entry(const QString& name, const QString& text) {
     const QString indent(2 + kColumn + 1, QLatin1Char(' '));
-    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
+    const QStringList lines = text.split(QLatin1Char('\n'));
     QString out = QStringLiteral("  ") + name;
     if (name.size() > kColumn)
         out += QLatin1Char('\n') + indent;
@@ -49,8 +49,8 @@ QString helpText() {
                 .arg(writers.join(QStringLiteral(", ")));
     text += QStringLiteral("\nOptions :\n");
     for (const OptionName& o : optionNames())
-        if (o.help) text += entry(optionName(o), o.help);
-    text += entry(QStringLiteral("-h, --help"), "cette aide");
+        if (o.help) text += entry(optionName(o), QString::fromUtf8(o.help));
+    text += entry(QStringLiteral("-h, --help"), QStringLiteral("cette aide"));
     return text + QStringLiteral(
                       "\n"
                       "-p, --config et --trace servent aux commandes du panneau, --trace aussi à "

@@ -108,11 +108,7 @@ void putBytes(MemoryGrid& grid, const image::Bytes& bytes) {
 }
 
 const QStringList& modes() {
-    static const QStringList names = {QStringLiteral("capteur"), QStringLiteral("100%"),
-                                      QStringLiteral("80%"),     QStringLiteral("60%"),
-                                      QStringLiteral("50%"),     QStringLiteral("40%"),
-                                      QStringLiteral("20%")};
-    return names;
+    return settings::kBrightnessModes;
 }
 
 void detect(Exchange& ex, PortResult& r) {
@@ -189,10 +185,13 @@ void brightnessGet(Exchange& ex, PortResult& r) {
                   QJsonObject{{QStringLiteral("mode"), modeJson(b.option)},
                               {QStringLiteral("period"), b.period},
                               {QStringLiteral("threshold"), b.threshold}});
-    r.out << QStringLiteral("Luminosité : %1")
-                 .arg(b.option ? modes().value(*b.option) : QStringLiteral("aucune"))
-          << QStringLiteral("Fréquence de commutation : %1 s").arg(b.period)
-          << QStringLiteral("Seuil de commutation jour/nuit : %1").arg(b.threshold);
+    const auto line = [](const char* label, const QString& value) {
+        return QString::fromUtf8(label) + QStringLiteral(" : ") + value;
+    };
+    r.out << line(settings::kModeLabel,
+                  b.option ? modes().value(*b.option) : QStringLiteral("aucune"))
+          << line(settings::kSwitchPeriod.label, QStringLiteral("%1 s").arg(b.period))
+          << line(settings::kSwitchThreshold.label, QString::number(b.threshold));
     r.message = ops::kReadDone;
 }
 

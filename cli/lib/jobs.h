@@ -14,7 +14,6 @@ namespace veq::cli::jobs {
 // Brightness options Option1(0..6) of the brightness window, as veqctl names them; the last one
 // ("20%") is greyed in the window: read, never chosen.
 const QStringList& modes();
-inline constexpr int kSelectableModes = 6;
 
 // The image's bytes in the grid's cells, as two upper-case hexadecimal digits.
 void putBytes(MemoryGrid& grid, const image::Bytes& bytes);
