@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <utility>
+#include <vector>
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -102,6 +104,25 @@ class ClickFilter : public QObject {
     bool pressed_ = false;
 };
 
+// The arrow keys of a horizontal scroll bar as in Windows: Left towards the minimum, Right towards
+// the maximum. A Qt scroll bar inverts its keys (so that Page Down goes down a vertical one), and
+// its Left and Right with them; Up, Down, Page Up and Page Down are right as they are.
+class ArrowKeys : public QObject {
+  public:
+    explicit ArrowKeys(QScrollBar* bar) : QObject(bar), bar_(bar) { bar->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key != Qt::Key_Left && key != Qt::Key_Right) return false;
+        bar_->triggerAction(key == Qt::Key_Left ? QAbstractSlider::SliderSingleStepSub
+                                                : QAbstractSlider::SliderSingleStepAdd);
+        return true;
+    }
+
+  private:
+    QScrollBar* bar_;
+};
+
 QScrollBar* makeSlider(QWidget* parent, const QString& name, const QString& accessible, int min,
                        int max, int value) {
     auto* s = new QScrollBar(Qt::Horizontal, parent);
@@ -111,6 +132,10 @@ QScrollBar* makeSlider(QWidget* parent, const QString& name, const QString& acce
     s->setSingleStep(1);
     s->setPageStep(1);
     s->setValue(value);
+    // A scroll bar takes no focus of its own: the arrow keys would go on to the control that had
+    // it (a time base option) while the operator looks at the slider just clicked.
+    s->setFocusPolicy(Qt::StrongFocus);
+    new ArrowKeys(s);
     return s;
 }
 
@@ -122,6 +147,8 @@ QPlainTextEdit* makeCaptionBox(QWidget* parent, const char* name, const QString&
     t->setToolTip(tooltip);
     t->setPlainText(text);
     t->setReadOnly(true);
+    // It shows what the slider under it holds; the keyboard goes to the slider.
+    t->setFocusPolicy(Qt::NoFocus);
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     t->document()->setDocumentMargin(1);
@@ -172,9 +199,36 @@ Dump24c01::Dump24c01(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx
     makeGreenBold(but_ecrit_para);
     connect(but_ecrit_para, &QPushButton::clicked, this, [this] { but_ecrit_para_Click(); });
 
+    setKeyboardOrder();
+    pressButtonsOnEnter(this);
     Form_Load();
     // The row below the window's height, and the grid until the extension opens.
     keepHiddenControlsOutOfReach(this);
+}
+
+// Tab goes down each column as the window reads: the top row, the ranges with the slider
+// between each two boxes, the reading button; the sliders under their captions, the programming
+// button; then the strip and the grid.
+void Dump24c01::setKeyboardOrder() {
+    std::vector<QWidget*> order = {Option2[0],
+                                   Option2[1],
+                                   Option2[2],
+                                   Option2[3],
+                                   Text5,
+                                   digitsGroup->button(1),
+                                   digitsGroup->button(2),
+                                   digitsGroup->button(3),
+                                   suppressGroup->button(1),
+                                   suppressGroup->button(2)};
+    for (int i = 0; i < 5; ++i) {
+        order.push_back(COULE[static_cast<size_t>(i)]);
+        if (i < 4) order.push_back(HScroll1[static_cast<size_t>(i + 1)]);
+    }
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{but_lit_para, HScroll3, HScroll2, HScroll4, HScroll5,
+                                         but_ecrit_para, Command2, gridPanel_->cell(0)})
+        order.push_back(w);
+    for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
 }
 
 void Dump24c01::buildTimeBaseFrame() {
@@ -389,16 +443,22 @@ void Dump24c01::buildGridArea() {
     Command2->setAccessibleName(QStringLiteral("Ouvrir l'extension"));
     Command2->setToolTip(QStringLiteral("Section non documentée."));
     setBackground(Command2, kWhiteBack);
-    placeTwips(Command2, 7200, -120, 255, 4575);
-    // Its right edge runs under the grid's headings, which stay readable over it.
+    // Clear of the right edge of "Programme les paramètres" (which ends at 7215), still a thin
+    // strip along the right edge of the narrow window. Its right edge runs under the grid's
+    // headings, which stay readable over it.
+    placeTwips(Command2, 7230, -120, 255, 4575);
     Command2->lower();
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }
 
 void Dump24c01::Form_Load() {
     setClientSizeTwips(this, 7410, 4950);
+    showGrid(false);
     for (int i = 1; i <= 4; ++i) rangeCaption(i);
     stopThresholdPreview();
+    // The caption says what the slider holds, and so what a programming writes: 0,1 ms for its
+    // initial value 1.
+    HScroll4_Change();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -484,10 +544,19 @@ void Dump24c01::COULE_Click(int index) {
 
 void Dump24c01::Command2_Click() {
     setClientSizeTwips(this, 13860, height() * 15);
+    showGrid(true);
 }
 
 void Dump24c01::Extension_Click() {
+    showGrid(false);
     setClientSizeTwips(this, 7470, height() * 15);
+}
+
+// The closed extension is 30 twips wider than the window at load, enough to show the first
+// two pixels of the row headings and the title: the grid is hidden as a whole while it is closed.
+void Dump24c01::showGrid(bool shown) {
+    gridPanel_->setShown(shown);
+    Extension->setVisible(shown);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -565,9 +634,20 @@ void Dump24c01::but_lit_para_Click() {
     for (int i = 0; i < 5; ++i) setRangeColour(i, colour::kOrange);
     for (QButtonGroup* g : {brightnessGroup, digitsGroup, modeGroup, suppressGroup}) deselectAll(g);
 
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    const ops::RateRead read = ops::readRate(ex, grid_);
+    ops::RateRead read;
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        read = ops::readRate(ex, grid_);
+    }
 
+    // A read without the panel's answer leaves "Er" in the cells, which the blank test would take
+    // for a memory never programmed: the operator is told of the failure alone (as SEL_REP says),
+    // and the controls keep what they held before the read, but for the resets above.
+    if (read.failed()) {
+        finalMessage(true, ops::kReadDone);
+        return;
+    }
     if (read.blank) {
         if (read.blankBrightnessOption)
             brightnessGroup->button(read.blankBrightnessOption)->setChecked(true);
@@ -627,8 +707,12 @@ void Dump24c01::but_ecrit_para_Click() {
         return;
     }
 
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    const ops::Programming result = ops::programRate(ex, grid_, settings(*timeBase)).status;
+    ops::Programming result = ops::Programming::Failed;
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        result = ops::programRate(ex, grid_, settings(*timeBase)).status;
+    }
     // After a failed read part of the memory is unknown: nothing was sent, and reading again is
     // what helps, not trying again.
     if (result == ops::Programming::NotRead) {
@@ -644,6 +728,7 @@ void Dump24c01::but_ecrit_para_Click() {
 void Dump24c01::but_RD_Click() {
     LinkSettings& link = ctx_.configuration();
     if (!PORT_OUVERT(link, ctx_.messages)) return;
+    BusyCursor busy;
     Exchange ex(link.MSComm1(), ctx_.clock);
     LIT_24C01(ex, grid_, kRateTransfer);
 }
@@ -654,8 +739,11 @@ void Dump24c01::but_WR_Click() {
     // A cell nobody read or typed would overwrite the panel's byte: the write refuses the grid,
     // and the operator is told which cells whatever SEL_REP says.
     const QVector<int> refused = ops::cellsNotBytes(grid_, kRateTransfer);
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    ECRIT_24C01(ex, grid_, kRateTransfer);
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        ECRIT_24C01(ex, grid_, kRateTransfer);
+    }
     if (!refused.isEmpty()) ctx_.messages.show(ops::notBytesWarning(refused), Icon::Warning);
 }
 
