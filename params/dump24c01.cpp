@@ -18,6 +18,7 @@
 #include "link/ui/windows.h"
 #include "panelmem/messages.h"
 #include "panelmem/operations.h"
+#include "panelmem/settings.h"
 #include "panelmem/transfer.h"
 
 namespace veq {
@@ -123,15 +124,16 @@ class ArrowKeys : public QObject {
     QScrollBar* bar_;
 };
 
-QScrollBar* makeSlider(QWidget* parent, const QString& name, const QString& accessible, int min,
-                       int max, int value) {
+// A slider of the settings table: its control name, its label for screen readers, its range and
+// its value at load.
+QScrollBar* makeSlider(QWidget* parent, const settings::Numeric& setting) {
     auto* s = new QScrollBar(Qt::Horizontal, parent);
-    s->setObjectName(name);
-    s->setAccessibleName(accessible);
-    s->setRange(min, max);
+    s->setObjectName(QLatin1String(setting.control));
+    s->setAccessibleName(QString::fromUtf8(setting.label));
+    s->setRange(setting.minimum, setting.maximum);
     s->setSingleStep(1);
     s->setPageStep(1);
-    s->setValue(value);
+    s->setValue(setting.initial);
     // A scroll bar takes no focus of its own: the arrow keys would go on to the control that had
     // it (a time base option) while the operator looks at the slider just clicked.
     s->setFocusPolicy(Qt::StrongFocus);
@@ -293,13 +295,9 @@ void Dump24c01::buildTimeBaseFrame() {
 }
 
 void Dump24c01::buildRanges() {
-    const int initial[6] = {1, 199, 399, 599, 799, 9999};
     for (int i = 0; i < 6; ++i) {
         const bool fixed = i == 0 || i == 5;
-        QString accessible = QStringLiteral("Fin de la plage %1").arg(i);
-        if (i == 0) accessible = QStringLiteral("Début de la plage 1");
-        QScrollBar* s = makeSlider(this, QStringLiteral("HScroll1(%1)").arg(i), accessible,
-                                   i >= 1 && i <= 4 ? 1 : 0, 9999, initial[i]);
+        QScrollBar* s = makeSlider(this, settings::kRangeBounds[static_cast<size_t>(i)]);
         placeTwips(s, 60, 1260 + 480 * i, 1215, 255);
         s->setEnabled(!fixed);
         HScroll1[static_cast<size_t>(i)] = s;
@@ -316,8 +314,6 @@ void Dump24c01::buildRanges() {
     PLAG[0]->setText(QStringLiteral("De 0 à "));
     PLAG[5]->setText(QStringLiteral("à 9999 ."));
 
-    const int colours[5] = {colour::kRed, colour::kOrange, colour::kGreen, colour::kOrange,
-                            colour::kRed};
     for (int i = 0; i < 5; ++i) {
         auto* c = new QLineEdit(QStringLiteral("Plage %1:").arg(i + 1), this);
         c->setObjectName(QStringLiteral("COULE(%1)").arg(i));
@@ -327,7 +323,7 @@ void Dump24c01::buildRanges() {
         c->setCursor(Qt::PointingHandCursor);
         placeTwips(c, 60, 1500 + 480 * i, 3015, 285);
         COULE[static_cast<size_t>(i)] = c;
-        setRangeColour(i, colours[i]);
+        setRangeColour(i, settings::kRangeColours[static_cast<size_t>(i)]);
         new ClickFilter(c, [this, i] { COULE_Click(i); });
         connect(c, &QLineEdit::textChanged, this, [this, i] { COULE_Click(i); });
     }
@@ -361,17 +357,13 @@ void Dump24c01::buildCaptionBoxes() {
                        adjust + QStringLiteral("les cadence basse comme des ZERO."));
     placeTwips(Text4, 3180, 3120, 3975, 525);
 
-    HScroll3 = makeSlider(this, QStringLiteral("HScroll3"), QStringLiteral("Moyenne de niveau 1"),
-                          0, 3, 0);
+    HScroll3 = makeSlider(this, settings::kAveraging1);
     placeTwips(HScroll3, 3300, 1500, 3735, 255);
-    HScroll2 = makeSlider(this, QStringLiteral("HScroll2"), QStringLiteral("Moyenne de niveau 2"),
-                          0, 4, 0);
+    HScroll2 = makeSlider(this, settings::kAveraging2);
     placeTwips(HScroll2, 3300, 2160, 3735, 255);
-    HScroll4 = makeSlider(this, QStringLiteral("HScroll4"), QStringLiteral("Anti rebond numérique"),
-                          0, 255, 1);
+    HScroll4 = makeSlider(this, settings::kAntiBounce);
     placeTwips(HScroll4, 3300, 2700, 3735, 255);
-    HScroll5 =
-        makeSlider(this, QStringLiteral("HScroll5"), QStringLiteral("Seuil d'arrêt"), 3, 3600, 36);
+    HScroll5 = makeSlider(this, settings::kStopThreshold);
     placeTwips(HScroll5, 3300, 3360, 3735, 255);
     connect(HScroll3, &QScrollBar::valueChanged, this, [this] { HScroll3_Change(); });
     connect(HScroll2, &QScrollBar::valueChanged, this, [this] { HScroll2_Change(); });
@@ -397,13 +389,11 @@ void Dump24c01::buildHiddenRow() {
         return l;
     };
     disabledLabel(QStringLiteral("intitu(2)"), QStringLiteral("Relais 1:"), 60, 840);
-    HScroll6 =
-        makeSlider(this, QStringLiteral("HScroll6"), QStringLiteral("Relais 1"), 1, 9999, 200);
+    HScroll6 = makeSlider(this, settings::kRelay1);
     placeTwips(HScroll6, 900, kHiddenTop, 1800, 255);
     disabledLabel(QStringLiteral("Label60"), QString(), 2760, 720);
     disabledLabel(QStringLiteral("intitu(3)"), QStringLiteral("Relais 2:"), 3600, 840);
-    HScroll7 =
-        makeSlider(this, QStringLiteral("HScroll7"), QStringLiteral("Relais 2"), 1, 9999, 800);
+    HScroll7 = makeSlider(this, settings::kRelay2);
     placeTwips(HScroll7, 4440, kHiddenTop, 1800, 255);
     disabledLabel(QStringLiteral("Label70"), QString(), 6300, 720);
 
@@ -687,12 +677,12 @@ void Dump24c01::but_ecrit_para_Click() {
 
     for (int i = 1; i <= 4; ++i) {
         const int before = HScroll1[static_cast<size_t>(i - 1)]->value();
-        if (HScroll1[static_cast<size_t>(i)]->value() < before + 2) {
-            ctx_.messages.show(QStringLiteral("Le curseur entre la plage ") + integer(i) +
-                                   QStringLiteral(" et ") + integer(i + 1) +
-                                   QStringLiteral(" doit être >=à") + decimal((before + 2) / 10.0) +
-                                   QStringLiteral(" !"),
-                               Icon::Warning);
+        if (HScroll1[static_cast<size_t>(i)]->value() < before + settings::kRangeGap) {
+            ctx_.messages.show(
+                QStringLiteral("Le curseur entre la plage ") + integer(i) + QStringLiteral(" et ") +
+                    integer(i + 1) + QStringLiteral(" doit être >=à") +
+                    decimal((before + settings::kRangeGap) / 10.0) + QStringLiteral(" !"),
+                Icon::Warning);
             return;
         }
     }
