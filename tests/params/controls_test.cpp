@@ -3,6 +3,7 @@
 
 #include "link/kldbase.h"
 #include "link/ui/twips.h"
+#include "panelmem/settings.h"
 #include "tests/params/fixture.h"
 
 namespace veq::test {
@@ -12,6 +13,21 @@ using colour::kGreen;
 using colour::kOrange;
 using colour::kRed;
 using colour::kWhite;
+
+// The window's sliders are the settings table's: a limit changed there changes here.
+TEST_F(ParamsWindow, SlidersTakeTheirRangesAndNamesFromTheSettingsTable) {
+    std::vector<settings::Numeric> table(settings::kRangeBounds.begin(),
+                                         settings::kRangeBounds.end());
+    table.insert(table.end(), {settings::kAveraging1, settings::kAveraging2, settings::kAntiBounce,
+                               settings::kStopThreshold, settings::kRelay1, settings::kRelay2});
+    for (const settings::Numeric& n : table) {
+        QScrollBar* b = slider(QLatin1String(n.control));
+        ASSERT_NE(b, nullptr) << n.control;
+        EXPECT_EQ(std::tuple(b->minimum(), b->maximum(), b->value(), b->accessibleName()),
+                  std::tuple(n.minimum, n.maximum, n.initial, QString::fromUtf8(n.label)))
+            << n.control;
+    }
+}
 
 TEST_F(ParamsWindow, OpensNarrowWithEveryControlInPlaceAndItsInitialState) {
     EXPECT_EQ(w.windowTitle(), " Paramètres.");
