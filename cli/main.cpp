@@ -2,11 +2,10 @@
 
 #include <cstdio>
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 
 #include "cli/lib/veqctl.h"
+#include "cli/terminal.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -21,6 +20,7 @@ int main(int argc, char* argv[]) {
         std::fputs(text.toLocal8Bit().constData(), stderr);
         std::fflush(stderr);
     };
-    if (::isatty(STDERR_FILENO)) console.terminal = stderr;
+    veq::cli::prepareConsole();
+    console.terminal = veq::cli::progressTerminal();
     return veq::cli::run(QCoreApplication::arguments().mid(1), console);
 }

@@ -24,6 +24,7 @@ PortLister& listerOverride() {
     return lister;
 }
 
+#ifndef Q_OS_WIN  // the ports file and VEQ_COMn: Linux numbering only
 // A hand-edited file may be anything: only its beginning is read.
 constexpr qint64 kMaxPortsFile = 64 * 1024;
 
@@ -53,6 +54,7 @@ QString environmentDevice(int number) {
     const QByteArray mapped = qgetenv(QStringLiteral("VEQ_COM%1").arg(number).toLatin1());
     return QString::fromLocal8Bit(mapped);
 }
+#endif
 
 }  // namespace
 
