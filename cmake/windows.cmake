@@ -39,7 +39,6 @@ endmacro()
 if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX AND BUILD_TESTING)
     find_program(VEQ_WINE wine REQUIRED)
     get_filename_component(_qt_bin "${Qt6Core_DIR}/../../../bin" ABSOLUTE)
-    get_filename_component(_qt_plugins "${Qt6Core_DIR}/../../../plugins" ABSOLUTE)
     set(_dll_dirs ${_qt_bin})
     foreach(_dll libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll)
         execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${_dll}
@@ -65,7 +64,25 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX AND BUILD_TESTING)
     endforeach()
     list(JOIN VEQ_WINEPATH ";" VEQ_WINEPATH)
     set(VEQ_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-    set(VEQ_QT_PLUGINS ${_qt_plugins})
+    set(VEQ_WIRE_COM3 ${CMAKE_BINARY_DIR}/wire/com3)
+    # Headless (offscreen) Qt on Windows draws with the fonts of one folder: the Liberation fonts
+    # the Linux tests use, so that the same captions fit.
+    find_path(VEQ_TEST_FONTDIR LiberationSans-Regular.ttf
+              PATHS /usr/share/fonts/truetype/liberation2 NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+    if(NOT VEQ_TEST_FONTDIR)
+        message(FATAL_ERROR "The Liberation fonts (fonts-liberation2) are needed by the tests")
+    endif()
+    # The test programs find Qt's plugins and Qt's French texts (Debian's, the same Qt version)
+    # through a qt.conf beside them, as the installed program does.
+    find_file(VEQ_QTBASE_FR qtbase_fr.qm PATHS /usr/share/qt6/translations
+              NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+    if(NOT VEQ_QTBASE_FR)
+        message(FATAL_ERROR "qtbase_fr.qm (qt6-translations-l10n) is needed by the tests")
+    endif()
+    file(COPY ${VEQ_QTBASE_FR} DESTINATION ${CMAKE_BINARY_DIR}/translations)
+    get_filename_component(_qt_prefix "${_qt_bin}/.." ABSOLUTE)
+    file(WRITE ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/qt.conf
+         "[Paths]\nPrefix=Z:${_qt_prefix}\nTranslations=Z:${CMAKE_BINARY_DIR}/translations\n")
     configure_file(${CMAKE_SOURCE_DIR}/cmake/windows/wine-run.in ${CMAKE_BINARY_DIR}/wine/run @ONLY
                    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                     WORLD_READ WORLD_EXECUTE)
