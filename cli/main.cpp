@@ -22,5 +22,7 @@ int main(int argc, char* argv[]) {
     };
     veq::cli::prepareConsole();
     console.terminal = veq::cli::progressTerminal();
-    return veq::cli::run(QCoreApplication::arguments().mid(1), console);
+    const int status = veq::cli::run(QCoreApplication::arguments().mid(1), console);
+    veq::cli::endWithoutUnloading(status);
+    return status;
 }

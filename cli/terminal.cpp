@@ -29,6 +29,11 @@ std::FILE* progressTerminal() {
     return stderr;
 }
 
+void endWithoutUnloading(int status) {
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+}
+
 #else
 
 void prepareConsole() {}
@@ -36,6 +41,8 @@ void prepareConsole() {}
 std::FILE* progressTerminal() {
     return ::isatty(STDERR_FILENO) ? stderr : nullptr;
 }
+
+void endWithoutUnloading(int) {}
 
 #endif
 

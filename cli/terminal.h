@@ -13,4 +13,9 @@ void prepareConsole();
 // otherwise null: on Windows a console that takes the escape sequences.
 std::FILE* progressTerminal();
 
+// On Windows ends the process with `status` once the standard streams are flushed, without
+// unloading its libraries: under Wine a process that has run eight port threads or more hangs while
+// unloading them, after its work is done. Elsewhere returns at once (main returns as usual).
+void endWithoutUnloading(int status);
+
 }  // namespace veq::cli
