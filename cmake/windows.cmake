@@ -33,13 +33,9 @@ macro(veq_find_gtest)
     endif()
 endmacro()
 
-# Wine runs the Windows test programs of a cross build: CTest and gtest_discover_tests go through
-# wine/run, which uses a Wine prefix of this build's own (made on first use) and finds Qt's and
-# MinGW's DLLs through WINEPATH.
-if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX AND BUILD_TESTING)
-    find_program(VEQ_WINE wine REQUIRED)
-    get_filename_component(_qt_bin "${Qt6Core_DIR}/../../../bin" ABSOLUTE)
-    set(_dll_dirs ${_qt_bin})
+# The MinGW runtime libraries every program of a MinGW build needs beside it.
+if(MINGW)
+    set(VEQ_MINGW_RUNTIME "")
     foreach(_dll libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll)
         execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${_dll}
                         OUTPUT_VARIABLE _path OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -50,12 +46,23 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX AND BUILD_TESTING)
         if(NOT EXISTS "${_path}")
             message(FATAL_ERROR "MinGW runtime ${_dll} not found")
         endif()
-        get_filename_component(_dir "${_path}" DIRECTORY)
-        list(APPEND _dll_dirs ${_dir})
+        get_filename_component(_path "${_path}" ABSOLUTE)
         list(APPEND VEQ_MINGW_RUNTIME ${_path})
     endforeach()
+endif()
+
+# Wine runs the Windows test programs of a cross build: CTest and gtest_discover_tests go through
+# wine/run, which uses a Wine prefix of this build's own (made on first use) and finds Qt's and
+# MinGW's DLLs through WINEPATH.
+if(WIN32 AND MINGW AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX AND BUILD_TESTING)
+    find_program(VEQ_WINE wine REQUIRED)
+    get_filename_component(_qt_bin "${Qt6Core_DIR}/../../../bin" ABSOLUTE)
+    set(_dll_dirs ${_qt_bin})
+    foreach(_path ${VEQ_MINGW_RUNTIME})
+        get_filename_component(_dir "${_path}" DIRECTORY)
+        list(APPEND _dll_dirs ${_dir})
+    endforeach()
     list(REMOVE_DUPLICATES _dll_dirs)
-    set(VEQ_MINGW_RUNTIME ${VEQ_MINGW_RUNTIME} CACHE INTERNAL "")
     # Z: is the root of the Linux file system in every Wine prefix.
     set(VEQ_WINEPATH "")
     foreach(_dir ${_dll_dirs})
