@@ -3,7 +3,7 @@
 # Wine prefix leads to the simulated panel's pseudo-terminal (through the link COM3_LINK), every
 # other COM number is absent. One case per run:
 #   wire.sh CASE WINE_RUN VEQCTL_EXE PANEL_SIM COM3_LINK WORK_DIR
-# CASE: read-and-program, detect, mute, stall, timing.
+# CASE: read-and-program, detect, mute, stall, timing (prints each transfer's ratio to the floor).
 set -euo pipefail
 case_name=$1 wine_run=$2 veqctl=$3 panel_sim=$4 com3=$5 work=$6
 mkdir -p "$work" "$(dirname "$com3")"
@@ -101,6 +101,31 @@ stall)
   run_veqctl -p COM3 memory read
   [ "$status" -eq 1 ] || fail "memory read on a stalled line: status $status ($out $err)"
   expect_within 2.5 "memory read on a stalled line"
+  ;;
+timing)
+  # The four transfers against a paced panel: each one's time from the opening of the port to its
+  # closing (veqctl's trace, so the start of the program under Wine is left out) against the
+  # shortest time the line allows (veq-bench's floors for these transfers: the settle, the paced
+  # frames, the answers at 9600 baud). The goal is 1.01; past 1.10 something waits that should not.
+  start_panel --pace
+  win() { printf 'Z:%s' "${1//\//\\}"; }
+  transfer() {  # name floor veqctl-arguments...
+    local name=$1 floor=$2 span ratio
+    shift 2
+    rm -f "$work/trace.txt"
+    TIMEFORMAT='%U %S'
+    { time run_veqctl -p COM3 --trace "$(win "$work/trace.txt")" "$@"; } 2>"$work/cpu.txt"
+    [ "$status" -eq 0 ] || fail "$name: $status $out $err"
+    span=$(awk '/ - open /{a=$1} / - close/{b=$1} END{printf "%.4f", b - a}' "$work/trace.txt")
+    ratio=$(awk -v s="$span" -v f="$floor" 'BEGIN{printf "%.3f", s / f}')
+    cpu=$(awk -v w="$took" '{printf "%.1f", 100 * ($1 + $2) / w}' "$work/cpu.txt")
+    echo "$name wall=$span floor=$floor ratio=$ratio cpu(whole run under Wine)=$cpu%"
+    awk -v r="$ratio" 'BEGIN{exit !(r <= 1.10)}' || fail "$name: ratio $ratio"
+  }
+  transfer rate-read 1.0056 params get -o "$(win "$work/p.json")"
+  transfer rate-write 1.0133 params set "$(win "$work/p.json")"
+  transfer read-128 1.6062 memory read -o "$(win "$work/m.txt")"
+  transfer write-128 1.8385 memory write "$(win "$work/m.txt")"
   ;;
 *)
   fail "unknown case $case_name"
