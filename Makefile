@@ -28,7 +28,7 @@ PACKAGES += g++-mingw-w64-x86-64-posix wine64 wine nsis ninja-build
 endif
 
 .PHONY: all deps build build-san build-app check-portability test run clean format fuzz package \
-        windows windows-package test-windows
+        windows windows-package test-windows windows-timing
 FUZZ_SECONDS ?= 20
 
 all: build
@@ -99,6 +99,12 @@ endif
 # VEQ-Cadence-<version>-win64-setup.exe (NSIS) and VEQ-Cadence-<version>-win64.zip in $(BUILD_WIN).
 windows-package: windows
 	cd $(BUILD_WIN) && cpack -G "NSIS;ZIP"
+
+# The four transfers' time against the floor, through veqctl.exe under Wine (prints; not a test).
+windows-timing: test-windows
+	tests/winwire/wire.sh timing $(CURDIR)/$(BUILD_WIN)/wine/run \
+	  $(CURDIR)/$(BUILD_WIN)/bin/veqctl.exe $(CURDIR)/$(BUILD)/bin/veq-panel-sim \
+	  $(CURDIR)/$(BUILD_WIN)/wire/com3 $(CURDIR)/$(BUILD_WIN)/wire/timing
 
 # The Windows test programs under Wine, and the wire and package tests (they need the Linux
 # simulator of $(BUILD)); skipped, and said so, without a Windows Qt.
