@@ -101,7 +101,7 @@ windows-package: windows
 	cd $(BUILD_WIN) && cpack -G "NSIS;ZIP"
 
 # The four transfers' time against the floor, through veqctl.exe under Wine (prints; not a test).
-windows-timing: test-windows
+windows-timing: build windows
 	tests/winwire/wire.sh timing $(CURDIR)/$(BUILD_WIN)/wine/run \
 	  $(CURDIR)/$(BUILD_WIN)/bin/veqctl.exe $(CURDIR)/$(BUILD)/bin/veq-panel-sim \
 	  $(CURDIR)/$(BUILD_WIN)/wire/com3 $(CURDIR)/$(BUILD_WIN)/wire/timing
