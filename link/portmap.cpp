@@ -52,10 +52,12 @@ bool appendToFile(const QString& path, const QByteArray& bytes) {
     return f.write(bytes) == bytes.size();
 }
 
+#ifndef Q_OS_WIN  // VEQ_COMn: Linux numbering only
 QString environmentDevice(int number) {
     const QByteArray mapped = qgetenv(QStringLiteral("VEQ_COM%1").arg(number).toLatin1());
     return QString::fromLocal8Bit(mapped);
 }
+#endif
 
 }  // namespace
 
