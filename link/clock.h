@@ -44,6 +44,10 @@ class FineTimerScope {
         return *this;
     }
     ~FineTimerScope();
+    // Whether the system granted the 1 ms resolution to this scope.
+    bool granted() const {
+        return granted_;
+    }
 
   private:
     bool granted_ = false;

@@ -240,9 +240,9 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        error = QStringLiteral("pas un fichier JSON (%1, caractère %2)")
-                    .arg(parseError.errorString())
-                    .arg(parseError.offset);
+        // Qt's own text of the error is English: the place says enough to find it.
+        error =
+            QStringLiteral("pas un fichier JSON (erreur au caractère %1)").arg(parseError.offset);
         return std::nullopt;
     }
     if (!doc.isObject()) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "link/clock.h"
 #include "link/serialdecisions.h"
 
 namespace veq {
@@ -9,6 +10,19 @@ TEST(PortLines, DtrOnAndRtsOffAtEveryOpening) {
     const PortLines lines = linesAtOpen();
     EXPECT_TRUE(lines.dtr);
     EXPECT_FALSE(lines.rts);
+}
+
+// On Windows the waits poll at 1 ms only while the system timer runs at 1 ms: every exchange holds
+// a scope that asks for it, and each copy of an exchange's scope asks again for its own life.
+TEST(FineTimer, TheScopeIsGrantedTheOneMillisecondTimerOnWindows) {
+#ifdef _WIN32
+    FineTimerScope scope;
+    EXPECT_TRUE(scope.granted());
+    const FineTimerScope copy(scope);
+    EXPECT_TRUE(copy.granted());
+#else
+    GTEST_SKIP() << "other systems need no timer resolution of their own";
+#endif
 }
 
 TEST(PortErrors, OnlyALostDeviceClosesThePortAndAPurgedReadIsNone) {
