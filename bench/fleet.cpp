@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 
 #include "bench/simulator.h"
-#include "cli/lib/paramfile.h"
+#include "panelmem/paramfile.h"
 #include "cli/lib/veqctl.h"
 
 namespace veq::bench {

@@ -14,7 +14,7 @@
 #include <QSaveFile>
 #include <QThread>
 
-#include "cli/lib/paramfile.h"
+#include "panelmem/paramfile.h"
 #include "cli/lib/progress.h"
 #include "config/configfile.h"
 #include "link/detection.h"

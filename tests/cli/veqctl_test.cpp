@@ -7,7 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "cli/lib/paramfile.h"
+#include "panelmem/paramfile.h"
 #include "link/portmap.h"
 #include "tests/cli/bench.h"
 
