@@ -85,8 +85,8 @@ QString dataFolder() {
     return folder;
 }
 
-std::optional<Outcome> outcomeFromKey(const QString& key) {
-    for (Outcome o : {Outcome::Success, Outcome::Failed, Outcome::Refused, Outcome::Unknown})
+std::optional<Result> outcomeFromKey(const QString& key) {
+    for (Result o : {Result::Success, Result::Failed, Result::Refused, Result::Unknown})
         if (outcomeKey(o) == key) return o;
     return std::nullopt;
 }
@@ -254,15 +254,15 @@ bool appendSynced(const QString& path, const QByteArray& bytes, QString& why) {
 
 }  // namespace
 
-QString outcomeKey(Outcome outcome) {
+QString outcomeKey(Result outcome) {
     switch (outcome) {
-        case Outcome::Success:
+        case Result::Success:
             return QStringLiteral("success");
-        case Outcome::Failed:
+        case Result::Failed:
             return QStringLiteral("failed");
-        case Outcome::Refused:
+        case Result::Refused:
             return QStringLiteral("refused");
-        case Outcome::Unknown:
+        case Result::Unknown:
             break;
     }
     return QStringLiteral("unknown");
@@ -320,7 +320,7 @@ QByteArray recordLine(const Record& r) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-QByteArray completionLine(qint64 number, const QString& time, Outcome outcome, const QString& cause,
+QByteArray completionLine(qint64 number, const QString& time, Result outcome, const QString& cause,
                           const std::optional<QByteArray>& read) {
     QJsonObject o{{kCompletes, number}, {kTime, time}, {kOutcome, outcomeKey(outcome)}};
     if (!cause.isEmpty()) o.insert(kCause, cause);
@@ -342,6 +342,7 @@ Appended Journal::failed(const QString& why) {
 }
 
 Appended Journal::appendLine(const std::function<QByteArray(qint64)>& line, bool numbered) {
+    std::lock_guard<std::mutex> guard(mutex_);
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath()))
         return failed(QStringLiteral("le dossier ne peut pas être créé"));
@@ -375,7 +376,7 @@ Appended Journal::append(Record record) {
         true);
 }
 
-Appended Journal::complete(qint64 number, Outcome outcome, const QString& cause,
+Appended Journal::complete(qint64 number, Result outcome, const QString& cause,
                            const std::optional<QByteArray>& read) {
     if (number <= 0) return {};
     return appendLine(

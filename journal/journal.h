@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -25,7 +26,8 @@
 //                programming's record until its completion line, for good when the program ended
 //                in the middle)
 //   "cause"      for "failed" and "refused": why, as link/outcome.h names it ("no-answer",
-//                "incomplete", "unexpected", "line-stalled", "port-lost", "not-sent")
+//                "incomplete", "unexpected", "line-stalled", "port-lost", "not-sent"), and
+//                "read-back-differs" for a write whose read-back found other bytes
 //   "read"       the bytes read, upper-case hexadecimal, two digits per address of the range
 //   "written"    the bytes written (or being written), likewise
 //   "before"     for a write, the bytes the panel held in the range before it, when known; null
@@ -41,10 +43,11 @@
 // append after such a line starts on a line of its own.
 namespace veq::journal {
 
-enum class Outcome { Success, Failed, Refused, Unknown };
+// How an operation ended, as its record says ("outcome").
+enum class Result { Success, Failed, Refused, Unknown };
 enum class Kind { Read, Write };
 
-QString outcomeKey(Outcome outcome);
+QString outcomeKey(Result outcome);
 QString kindKey(Kind kind);
 
 // One operation as the journal keeps it; a completion line, when there is one, is folded in.
@@ -59,7 +62,7 @@ struct Record {
     Kind kind = Kind::Read;
     int from = 0;
     int to = 127;
-    Outcome outcome = Outcome::Unknown;
+    Result outcome = Result::Unknown;
     QString cause;
     std::optional<QByteArray> read;     // raw bytes, to - from + 1 of them
     std::optional<QByteArray> written;  // raw bytes
@@ -99,7 +102,7 @@ class Journal {
     Appended append(Record record);
     // The completion line of record `number` (nothing is written for 0, a record that could not
     // be written). `read`: the bytes a read-back found, if any.
-    Appended complete(qint64 number, Outcome outcome, const QString& cause = {},
+    Appended complete(qint64 number, Result outcome, const QString& cause = {},
                       const std::optional<QByteArray>& read = std::nullopt);
 
   private:
@@ -107,6 +110,7 @@ class Journal {
     Appended failed(const QString& why);
 
     QString path_;
+    std::mutex mutex_;  // veqctl appends from one thread per port
     bool warned_ = false;
 };
 
@@ -124,7 +128,7 @@ std::optional<Record> findRecord(const QString& path, qint64 number);
 
 // The lines the journal writes, without their line end.
 QByteArray recordLine(const Record& record);
-QByteArray completionLine(qint64 number, const QString& time, Outcome outcome, const QString& cause,
+QByteArray completionLine(qint64 number, const QString& time, Result outcome, const QString& cause,
                           const std::optional<QByteArray>& read);
 // Now, as the records write it.
 QString timeNow();

@@ -35,39 +35,39 @@ TEST(Journal, EachOperationAndOutcomeComesBackAsWritten) {
         const char* operation;
         Kind kind;
         int from, to;
-        Outcome opened;                     // as appended
-        std::optional<Outcome> completion;  // the second line, if any
+        Result opened;                     // as appended
+        std::optional<Result> completion;  // the second line, if any
         const char* cause;
         bool read, written, before;
     };
     const Case cases[] = {
-        {"Lire les paramètres", Kind::Read, 96, 127, Outcome::Success, {}, "", true, false, false},
+        {"Lire les paramètres", Kind::Read, 96, 127, Result::Success, {}, "", true, false, false},
         {"Lire les paramètres",
          Kind::Read,
          96,
          127,
-         Outcome::Failed,
+         Result::Failed,
          {},
          "no-answer",
          false,
          false,
          false},
-        {"Programme les paramètres", Kind::Write, 96, 127, Outcome::Unknown, Outcome::Success, "",
+        {"Programme les paramètres", Kind::Write, 96, 127, Result::Unknown, Result::Success, "",
          false, true, true},
-        {"Programme les paramètres", Kind::Write, 96, 127, Outcome::Unknown, Outcome::Failed,
+        {"Programme les paramètres", Kind::Write, 96, 127, Result::Unknown, Result::Failed,
          "incomplete", false, true, false},
         {"Programme les paramètres",
          Kind::Write,
          96,
          127,
-         Outcome::Refused,
+         Result::Refused,
          {},
          "not-sent",
          false,
          false,
          false},
-        {"memory write", Kind::Write, 0, 127, Outcome::Unknown, {}, "", false, true, true},
-        {"memory write", Kind::Write, 0, 127, Outcome::Unknown, Outcome::Success, "", true, true,
+        {"memory write", Kind::Write, 0, 127, Result::Unknown, {}, "", false, true, true},
+        {"memory write", Kind::Write, 0, 127, Result::Unknown, Result::Success, "", true, true,
          true},
     };
     Journal journal(path);
@@ -134,7 +134,7 @@ TEST(Journal, EachOperationAndOutcomeComesBackAsWritten) {
     EXPECT_EQ(completion.keys(), QStringList({"cause", "completes", "outcome", "time"}));
     EXPECT_EQ(completion["completes"].toInt(), 4);
 
-    EXPECT_EQ(findRecord(path, 3)->outcome, Outcome::Success);
+    EXPECT_EQ(findRecord(path, 3)->outcome, Result::Success);
     EXPECT_FALSE(findRecord(path, 99));
     const auto writes = lastRecords(path, 2, [](const Record& r) { return r.kind == Kind::Write; });
     ASSERT_EQ(writes.size(), 2u);
@@ -150,7 +150,7 @@ TEST(Journal, DamagedLinesAreSkippedAndNeverStopTheNextAppend) {
     r.kind = Kind::Read;
     r.from = 96;
     r.to = 127;
-    r.outcome = Outcome::Success;
+    r.outcome = Result::Success;
     r.number = 1;
     const QByteArray one = recordLine(r);
     r.number = 2;
@@ -203,7 +203,7 @@ TEST(Journal, ReadsFromTheEndAcrossBlocks) {
         r.operation = QStringLiteral("memory write %1").arg(n);
         text += recordLine(r) + '\n';
         if (n % 2 == 0)
-            text += completionLine(n, timeNow(), Outcome::Success, {}, std::nullopt) + '\n';
+            text += completionLine(n, timeNow(), Result::Success, {}, std::nullopt) + '\n';
     }
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -212,8 +212,8 @@ TEST(Journal, ReadsFromTheEndAcrossBlocks) {
     const std::vector<Record> last = lastRecords(path, 3);
     ASSERT_EQ(last.size(), 3u);
     EXPECT_EQ(last[0].number, 500);
-    EXPECT_EQ(last[0].outcome, Outcome::Success);
-    EXPECT_EQ(last[1].outcome, Outcome::Unknown);
+    EXPECT_EQ(last[0].outcome, Result::Success);
+    EXPECT_EQ(last[1].outcome, Result::Unknown);
     for (qint64 n : {1, 77, 250, 499}) {
         const auto found = findRecord(path, n);
         ASSERT_TRUE(found) << n;
@@ -237,7 +237,7 @@ TEST(Journal, AnUnwritableFolderWarnsOnceAndGivesNoNumber) {
     const Appended second = journal.append(Record{});
     EXPECT_EQ(second.number, 0);
     EXPECT_TRUE(second.warning.isEmpty());
-    EXPECT_TRUE(journal.complete(first.number, Outcome::Success).warning.isEmpty());
+    EXPECT_TRUE(journal.complete(first.number, Result::Success).warning.isEmpty());
     EXPECT_TRUE(lastRecords(journal.path(), 5).empty());
 }
 
