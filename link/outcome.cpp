@@ -30,9 +30,8 @@ QString causeText(const Outcome& o) {
                    kCheckLine;
         case Cause::LineStalled:
             return QStringLiteral(
-                "La ligne n'accepte plus rien : l'adaptateur ou l'afficheur ne lit plus la "
-                "ligne. Débranchez et rebranchez l'adaptateur, vérifiez le câble, puis "
-                "recommencez.");
+                "La ligne est bloquée : plus rien ne part vers l'afficheur. Débranchez et "
+                "rebranchez l'adaptateur, vérifiez le câble, puis recommencez.");
         case Cause::PortLost:
             return QStringLiteral(
                 "Le port a disparu pendant l'échange (adaptateur débranché ?). Rebranchez-le et "
@@ -61,13 +60,13 @@ QString openFailureText(OpenFailure failure, const QString& port) {
                 .arg(port);
         case OpenFailure::Absent:
             return QStringLiteral(
-                       "Le port %1 n'existe pas. Vérifiez que l'adaptateur est branché, ou le "
-                       "nom du port.")
+                       "Le port %1 est introuvable. Vérifiez que l'adaptateur est branché, et "
+                       "le nom du port.")
                 .arg(port);
         case OpenFailure::Busy:
             return QStringLiteral(
-                       "Le port %1 est occupé par un autre programme. Fermez ce programme (une "
-                       "autre fenêtre de VEQ Cadence, un terminal…) et recommencez.")
+                       "Le port %1 est occupé par un autre programme. Fermez ce programme (VEQ "
+                       "Cadence, un autre veqctl, un terminal série…) et recommencez.")
                 .arg(port);
         case OpenFailure::Forbidden:
             return QStringLiteral(
@@ -77,7 +76,8 @@ QString openFailureText(OpenFailure failure, const QString& port) {
         case OpenFailure::Other:
             break;
     }
-    return QStringLiteral("Le port %1 ne s'ouvre pas.").arg(port);
+    return QStringLiteral("Le port %1 ne s'ouvre pas. Vérifiez le nom du port et l'adaptateur.")
+        .arg(port);
 }
 
 QString causeKey(Cause cause) {

@@ -47,8 +47,9 @@ std::optional<QString> byteInAnswer(const QByteArray& answer, int k) {
 // Why a reply wait ended without the answer, from what it saw.
 Outcome answerOutcome(Exchange& ex, const Reply& reply, int expected) {
     const int received = static_cast<int>(reply.text.size());
-    if (ex.broken()) return {Cause::LineStalled, received, expected};
+    // A device gone in the middle of the frames also breaks the exchange: the port closed says so.
     if (!ex.port().isOpen()) return {Cause::PortLost, received, expected};
+    if (ex.broken()) return {Cause::LineStalled, received, expected};
     if (received == 0) return {Cause::NoAnswer, 0, expected};
     if (received < expected) return {Cause::Incomplete, received, expected};
     return {Cause::Unexpected, received, expected};

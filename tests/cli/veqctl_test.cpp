@@ -320,7 +320,9 @@ TEST_F(CliBench, TwoPortsOneMuteProgramsTheOtherAndEndsWithOne) {
     EXPECT_EQ(out, "COM3 : Programmation effectuée avec succés.\n");
     EXPECT_EQ(err,
               "COM4 : Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur "
-              "l'afficheur.\n");
+              "l'afficheur.\n"
+              "COM4 : L'afficheur n'a pas répondu. Vérifiez le câble ou la liaison radio, "
+              "l'alimentation de l'afficheur, le port choisi et la vitesse (9600 bauds).\n");
 
     // The same as one JSON document, in the order the ports were given.
     EXPECT_EQ(run({"--json", "-p", "COM4", "-p", "COM3", "params", "get"}), cli::kFailed);

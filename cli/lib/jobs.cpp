@@ -1,0 +1,225 @@
+#include "cli/lib/jobs.h"
+
+#include <QJsonArray>
+
+#include "cli/lib/veqctl.h"
+#include "link/detection.h"
+#include "link/portmap.h"
+#include "panelmem/grid.h"
+#include "panelmem/messages.h"
+#include "panelmem/operations.h"
+#include "panelmem/paramfile.h"
+#include "panelmem/transfer.h"
+
+namespace veq::cli::jobs {
+
+namespace {
+
+const QString kMismatchText = QStringLiteral("La relecture diffère de ce qui a été programmé : ");
+
+QString hex2(int v) {
+    return QStringLiteral("%1").arg(v & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// The port's work ends on a failed exchange: the windows' message, and why.
+void failed(PortResult& r, const Outcome& outcome) {
+    r.exit = kFailed;
+    r.message = ops::kPanelError;
+    r.outcome = outcome;
+}
+
+image::Bytes gridBytes(const MemoryGrid& grid) {
+    image::Bytes b{};
+    for (int a = 0; a < image::kSize; ++a)
+        b[static_cast<size_t>(a)] = static_cast<std::uint8_t>(byteToSend(grid.text(a)).value_or(0));
+    return b;
+}
+
+// The addresses [first, first + count) where the read grid does not hold what was written.
+QString differences(const MemoryGrid& written, const MemoryGrid& read, int first, int count) {
+    QStringList diffs;
+    int n = 0;
+    for (int a = first; a < first + count; ++a) {
+        const auto w = byteToSend(written.text(a));
+        const auto r = byteToSend(read.text(a));
+        if (w == r) continue;
+        if (++n <= 4)
+            diffs << QStringLiteral("%1h écrit %2, relu %3")
+                         .arg(hex2(a), w ? hex2(*w) : written.text(a), r ? hex2(*r) : read.text(a));
+    }
+    if (n == 0) return {};
+    if (n > 4) diffs << QStringLiteral("… (%1 octets)").arg(n);
+    return diffs.join(QStringLiteral(", "));
+}
+
+// The end of a programming: the read-back compared with what was written.
+void compared(PortResult& r, const MemoryGrid& written, const MemoryGrid& back, int first,
+              int count) {
+    const QString diff = differences(written, back, first, count);
+    if (!diff.isEmpty()) {
+        r.exit = kMismatch;
+        r.message = kMismatchText + diff;
+        return;
+    }
+    r.message = ops::kProgrammingDone;
+}
+
+QJsonValue modeJson(const std::optional<int>& option) {
+    if (!option || *option < 0 || *option >= modes().size()) return QJsonValue::Null;
+    return modes().at(*option);
+}
+
+// The caption boxes of the microswitch window, without their line ends.
+const char* const kSw2Captions[8] = {"DIP1 Anti-rebond",
+                                     "DIP2 Signal actif",
+                                     "DIP3 Luminosité (voir Doc)",
+                                     "DIP4 Luminosité (voir Doc)",
+                                     "DIP5 Point décimal (voir Doc)",
+                                     "DIP6 Point décimal (voir Doc)",
+                                     "DIP7 Point décimal (voir Doc)",
+                                     "DIP8 Point décimal (voir Doc)"};
+const char* const kSw3Captions[8] = {"DIP1 Nbr digit  (Voir doc.)", "DIP2 Nbr digit  (Voir doc.)",
+                                     "DIP3 Nbr digit  (Voir doc.)", "DIP4 Valeur négative",
+                                     "DIP5 RAZ automatique",        "DIP6 Zéro de tête",
+                                     "DIP7 Report de visu",         "DIP8 Test de l'affichage"};
+
+void bank(PortResult& r, const char* name, const std::array<bool, 8>& on,
+          const char* const* captions) {
+    QJsonArray a;
+    QString row = QString::fromLatin1(name) + QStringLiteral(" :");
+    for (int i = 0; i < 8; ++i) {
+        a.append(on[static_cast<size_t>(i)]);
+        row += QStringLiteral(" %1").arg(on[static_cast<size_t>(i)] ? QStringLiteral("ON ")
+                                                                    : QStringLiteral("OFF"));
+    }
+    r.out << row.trimmed();
+    for (int i = 0; i < 8; ++i)
+        r.out << QStringLiteral("  %1  %2")
+                     .arg(QString::fromUtf8(captions[i]), -30)
+                     .arg(on[static_cast<size_t>(i)] ? QStringLiteral("ON")
+                                                     : QStringLiteral("OFF"));
+    r.json.insert(QString::fromLatin1(name).toLower(), a);
+}
+
+}  // namespace
+
+void putBytes(MemoryGrid& grid, const image::Bytes& bytes) {
+    for (int a = 0; a < image::kSize; ++a) grid.setText(a, hex2(bytes[static_cast<size_t>(a)]));
+}
+
+const QStringList& modes() {
+    return settings::kBrightnessModes;
+}
+
+void detect(Exchange& ex, PortResult& r) {
+    const int number = r.port.mid(3).toInt();
+    const auto found = PortDetection::probe(ex.port(), number, ex.clock());
+    using P = PortDetection::Probe;
+    const QString state = found == P::Absent ? PortDetection::kAbsent
+                          : found == P::Free ? PortDetection::kFree
+                                             : PortDetection::kFree + PortDetection::kPanel;
+    const QString key = found == P::Absent ? QStringLiteral("absent")
+                        : found == P::Free ? QStringLiteral("libre")
+                                           : QStringLiteral("panneau");
+    r.json =
+        QJsonObject{{QStringLiteral("device"), portDevice(number)}, {QStringLiteral("state"), key}};
+    r.out << QStringLiteral("%1\t%2").arg(r.port, state);
+}
+
+void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
+    MemoryGrid grid;
+    const ops::RateRead read = ops::readRate(ex, grid);
+    if (!read.outcome.ok()) return failed(r, read.outcome);
+    if (read.blank) {
+        r.exit = kFailed;
+        r.message = ops::kBlankMemory;
+        return;
+    }
+    const memmap::RateSettings s = settingsFromMemory(grid);
+    r.json.insert(QStringLiteral("parameters"), parametersJson(s));
+    r.message = ops::kReadDone;
+    if (!toFile) r.out << parametersText(s).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings) {
+    // The panel's own bytes first: those the settings do not cover (125..127) go back as they
+    // were, and a panel that does not answer is left untouched.
+    MemoryGrid grid;
+    if (const auto read = ops::readRate(ex, grid); !read.outcome.ok())
+        return failed(r, read.outcome);
+    if (const auto done = ops::programRate(ex, grid, settings); !done.outcome.ok())
+        return failed(r, done.outcome);
+    MemoryGrid back;
+    if (const auto read = ops::readRate(ex, back); !read.outcome.ok())
+        return failed(r, read.outcome);
+    compared(r, grid, back, kRateTransfer.firstAddress, kRateTransfer.byteCount);
+}
+
+void memoryRead(Exchange& ex, PortResult& r, bool toFile) {
+    MemoryGrid grid;
+    if (const Outcome read = readMemory(ex, grid, kBrightnessTransfer); !read.ok())
+        return failed(r, read);
+    const QByteArray text = image::imageText(gridBytes(grid));
+    r.json.insert(QStringLiteral("memory"), QString::fromLatin1(text).simplified());
+    r.message = ops::kReadDone;
+    if (!toFile) r.out << QString::fromLatin1(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes) {
+    MemoryGrid grid;
+    putBytes(grid, bytes);
+    if (const Outcome write = writeMemory(ex, grid, kBrightnessTransfer); !write.ok())
+        return failed(r, write);
+    MemoryGrid back;
+    if (const Outcome read = readMemory(ex, back, kBrightnessTransfer); !read.ok())
+        return failed(r, read);
+    compared(r, grid, back, 0, image::kSize);
+}
+
+void brightnessGet(Exchange& ex, PortResult& r) {
+    MemoryGrid grid;
+    const auto read = ops::readBrightness(ex, grid, ops::AfterFailedRead::SendNothing);
+    if (!read.outcome.ok()) return failed(r, read.outcome);
+    const auto& b = read.reading;
+    r.json.insert(QStringLiteral("brightness"),
+                  QJsonObject{{QStringLiteral("mode"), modeJson(b.option)},
+                              {QStringLiteral("period"), b.period},
+                              {QStringLiteral("threshold"), b.threshold}});
+    const auto line = [](const char* label, const QString& value) {
+        return QString::fromUtf8(label) + QStringLiteral(" : ") + value;
+    };
+    r.out << line(settings::kModeLabel,
+                  b.option ? modes().value(*b.option) : QStringLiteral("aucune"))
+          << line(settings::kSwitchPeriod.label, QStringLiteral("%1 s").arg(b.period))
+          << line(settings::kSwitchThreshold.label, QString::number(b.threshold));
+    r.message = ops::kReadDone;
+}
+
+void brightnessSet(Exchange& ex, PortResult& r, const memmap::BrightnessSettings& settings) {
+    MemoryGrid grid;
+    const auto done = ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::SendNothing);
+    if (!done.outcome.ok()) return failed(r, done.outcome);
+    r.message = ops::kProgrammingDone;
+}
+
+void switches(Exchange& ex, PortResult& r) {
+    MemoryGrid grid;
+    const auto read = ops::readSwitches(ex, grid, ops::AfterFailedRead::SendNothing);
+    if (!read.outcome.ok()) return failed(r, read.outcome);
+    bank(r, "SW2", read.switches.sw2, kSw2Captions);
+    bank(r, "SW3", read.switches.sw3, kSw3Captions);
+    QString model = QStringLiteral("   --   ");
+    QJsonValue modelJson = QJsonValue::Null;
+    if (read.switches.model == memmap::ColourModel::ThreeColours) {
+        model = QStringLiteral("VEQ trois couleurs.");
+        modelJson = QStringLiteral("trois couleurs");
+    } else if (read.switches.model == memmap::ColourModel::OneColour) {
+        model = QStringLiteral("VEQ une couleur.   ");
+        modelJson = QStringLiteral("une couleur");
+    }
+    r.out << QStringLiteral("Modèle : ") + model.trimmed();
+    r.json.insert(QStringLiteral("model"), modelJson);
+    r.message = ops::kReadDone;
+}
+
+}  // namespace veq::cli::jobs
