@@ -7,10 +7,12 @@
 #include <QCoreApplication>
 
 #include "cli/lib/veqctl.h"
+#include "journal/journal.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("veqctl"));
+    veq::journal::setProgram(QStringLiteral("veqctl"));
 
     veq::cli::Console console;
     console.out = [](const QString& text) {
