@@ -178,6 +178,7 @@ LumWindow::LumWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx
     gridPanel_ = new GridPanel(this, grid_, grid);
     connect(gridPanel_->but_RD, &QPushButton::clicked, this, [this] { but_RD_Click(); });
     connect(gridPanel_->but_WR, &QPushButton::clicked, this, [this] { but_WR_Click(); });
+    pressButtonsOnEnter(this);
     keepHiddenControlsOutOfReach(this);
 }
 
@@ -202,11 +203,13 @@ void LumWindow::repaintControls() {
 }
 
 bool LumWindow::LIT_24C01() {
+    BusyCursor busy;
     Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
     return veq::LIT_24C01(ex, grid_, kBrightnessTransfer);
 }
 
 bool LumWindow::ECRIT_24C01() {
+    BusyCursor busy;
     Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
     return veq::ECRIT_24C01(ex, grid_, kBrightnessTransfer);
 }
@@ -234,9 +237,12 @@ void LumWindow::but_LIT_LUM_Click() {
     COMP_LDR->setValue(1);
     repaintControls();
 
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    const ops::BrightnessRead read =
-        ops::readBrightness(ex, grid_, brightness::afterFailedRead(link));
+    ops::BrightnessRead read;
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        read = ops::readBrightness(ex, grid_, brightness::afterFailedRead(link));
+    }
     if (read.failed()) {
         brightness::reportFailedRead(link, ctx_.messages, false);
         return;
@@ -271,9 +277,13 @@ void LumWindow::but_ECRIT_LUM_Click() {
     settings.period = DURE_LDR->value();
     settings.threshold = COMP_LDR->value();
 
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    const ops::Programming result =
-        ops::programBrightness(ex, grid_, settings, brightness::afterFailedRead(link)).status;
+    ops::Programming result = ops::Programming::Failed;
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        result =
+            ops::programBrightness(ex, grid_, settings, brightness::afterFailedRead(link)).status;
+    }
     if (result == ops::Programming::NotRead) {
         brightness::reportFailedRead(link, ctx_.messages, true);
         return;

@@ -157,6 +157,7 @@ SwWindow::SwWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx_(
     // The grid's title, five times as long as the other windows' one, is shown whole.
     const int titleRight = gridPanel_->Label26->geometry().right() + 1 + px(120);
     if (titleRight > width()) setClientSizeTwips(this, titleRight * 15, kHeight);
+    pressButtonsOnEnter(this);
     keepHiddenControlsOutOfReach(this);
 }
 
@@ -252,6 +253,7 @@ bool SwWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool SwWindow::LIT_24C01() {
+    BusyCursor busy;
     Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
     return veq::LIT_24C01(ex, grid_, kMicroswitchTransfer);
 }
@@ -282,8 +284,12 @@ void SwWindow::LIT_SW_Click() {
         }
     }
 
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    const ops::SwitchesRead read = ops::readSwitches(ex, grid_, brightness::afterFailedRead(link));
+    ops::SwitchesRead read;
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        read = ops::readSwitches(ex, grid_, brightness::afterFailedRead(link));
+    }
     if (read.failed()) {
         brightness::reportFailedRead(link, ctx_.messages, false);
         return;

@@ -52,9 +52,10 @@ PortNumbering numberPorts(const std::vector<ListedPort>& listed, const QByteArra
         if (!m.hasMatch()) continue;
         const int n = m.captured(1).toInt();
         if (n < kFirstComNumber || n > kLastComNumber) continue;
+        // Only the line that counts names its port: one named by a later line for the same
+        // number is still to be numbered.
         const QString path = m.captured(2).trimmed();
-        known.insert(path);
-        out.devices.emplace(n, path);
+        if (out.devices.emplace(n, path).second) known.insert(path);
     }
 
     // Ports seen for the first time, by the name they will be kept under, in a fixed order so
@@ -85,10 +86,9 @@ PortNumbering numberPorts(const std::vector<ListedPort>& listed, const QByteArra
     }
 
     if (!added.isEmpty()) {
-        if (file.trimmed().isEmpty())
-            out.added = kHeader;
-        else if (!file.endsWith('\n'))
-            out.added = "\n";
+        // The added text starts a line of its own, even after a file of blanks only.
+        if (!file.isEmpty() && !file.endsWith('\n')) out.added = "\n";
+        if (file.trimmed().isEmpty()) out.added += kHeader;
         out.added += added;
     }
     return out;

@@ -37,7 +37,7 @@ inline constexpr int kRanges = 5;
 // HScroll1(0): the greyed bound stored with range 1; HScroll1(1..4): the end of ranges 1 to 4
 // (range k + 1 starts one above); HScroll1(5): the greyed end of range 5.
 inline constexpr std::array<Numeric, kRanges + 1> kRangeBounds = {{
-    {"first_bound", "Premier curseur (caché)", "HScroll1(0)", 0, kLastValue, 1},
+    {"first_bound", "Début de la plage 1", "HScroll1(0)", 0, kLastValue, 1},
     {"ranges[0].end", "Fin de la plage 1", "HScroll1(1)", 1, kLastValue, 199},
     {"ranges[1].end", "Fin de la plage 2", "HScroll1(2)", 1, kLastValue, 399},
     {"ranges[2].end", "Fin de la plage 3", "HScroll1(3)", 1, kLastValue, 599},

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <utility>
+#include <vector>
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -16,6 +18,7 @@
 #include "link/ui/windows.h"
 #include "panelmem/messages.h"
 #include "panelmem/operations.h"
+#include "panelmem/settings.h"
 #include "panelmem/transfer.h"
 
 namespace veq {
@@ -102,15 +105,39 @@ class ClickFilter : public QObject {
     bool pressed_ = false;
 };
 
-QScrollBar* makeSlider(QWidget* parent, const QString& name, const QString& accessible, int min,
-                       int max, int value) {
+// The arrow keys of a horizontal scroll bar as in Windows: Left towards the minimum, Right towards
+// the maximum. A Qt scroll bar inverts its keys (so that Page Down goes down a vertical one), and
+// its Left and Right with them; Up, Down, Page Up and Page Down are right as they are.
+class ArrowKeys : public QObject {
+  public:
+    explicit ArrowKeys(QScrollBar* bar) : QObject(bar), bar_(bar) { bar->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key != Qt::Key_Left && key != Qt::Key_Right) return false;
+        bar_->triggerAction(key == Qt::Key_Left ? QAbstractSlider::SliderSingleStepSub
+                                                : QAbstractSlider::SliderSingleStepAdd);
+        return true;
+    }
+
+  private:
+    QScrollBar* bar_;
+};
+
+// A slider of the settings table: its control name, its label for screen readers, its range and
+// its value at load.
+QScrollBar* makeSlider(QWidget* parent, const settings::Numeric& setting) {
     auto* s = new QScrollBar(Qt::Horizontal, parent);
-    s->setObjectName(name);
-    s->setAccessibleName(accessible);
-    s->setRange(min, max);
+    s->setObjectName(QLatin1String(setting.control));
+    s->setAccessibleName(QString::fromUtf8(setting.label));
+    s->setRange(setting.minimum, setting.maximum);
     s->setSingleStep(1);
     s->setPageStep(1);
-    s->setValue(value);
+    s->setValue(setting.initial);
+    // A scroll bar takes no focus of its own: the arrow keys would go on to the control that had
+    // it (a time base option) while the operator looks at the slider just clicked.
+    s->setFocusPolicy(Qt::StrongFocus);
+    new ArrowKeys(s);
     return s;
 }
 
@@ -122,6 +149,8 @@ QPlainTextEdit* makeCaptionBox(QWidget* parent, const char* name, const QString&
     t->setToolTip(tooltip);
     t->setPlainText(text);
     t->setReadOnly(true);
+    // It shows what the slider under it holds; the keyboard goes to the slider.
+    t->setFocusPolicy(Qt::NoFocus);
     t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     t->document()->setDocumentMargin(1);
@@ -172,9 +201,36 @@ Dump24c01::Dump24c01(WindowContext& ctx, QWidget* parent) : QWidget(parent), ctx
     makeGreenBold(but_ecrit_para);
     connect(but_ecrit_para, &QPushButton::clicked, this, [this] { but_ecrit_para_Click(); });
 
+    setKeyboardOrder();
+    pressButtonsOnEnter(this);
     Form_Load();
     // The row below the window's height, and the grid until the extension opens.
     keepHiddenControlsOutOfReach(this);
+}
+
+// Tab goes down each column as the window reads: the top row, the ranges with the slider
+// between each two boxes, the reading button; the sliders under their captions, the programming
+// button; then the strip and the grid.
+void Dump24c01::setKeyboardOrder() {
+    std::vector<QWidget*> order = {Option2[0],
+                                   Option2[1],
+                                   Option2[2],
+                                   Option2[3],
+                                   Text5,
+                                   digitsGroup->button(1),
+                                   digitsGroup->button(2),
+                                   digitsGroup->button(3),
+                                   suppressGroup->button(1),
+                                   suppressGroup->button(2)};
+    for (int i = 0; i < 5; ++i) {
+        order.push_back(COULE[static_cast<size_t>(i)]);
+        if (i < 4) order.push_back(HScroll1[static_cast<size_t>(i + 1)]);
+    }
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{but_lit_para, HScroll3, HScroll2, HScroll4, HScroll5,
+                                         but_ecrit_para, Command2, gridPanel_->cell(0)})
+        order.push_back(w);
+    for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
 }
 
 void Dump24c01::buildTimeBaseFrame() {
@@ -239,13 +295,9 @@ void Dump24c01::buildTimeBaseFrame() {
 }
 
 void Dump24c01::buildRanges() {
-    const int initial[6] = {1, 199, 399, 599, 799, 9999};
     for (int i = 0; i < 6; ++i) {
         const bool fixed = i == 0 || i == 5;
-        QString accessible = QStringLiteral("Fin de la plage %1").arg(i);
-        if (i == 0) accessible = QStringLiteral("Début de la plage 1");
-        QScrollBar* s = makeSlider(this, QStringLiteral("HScroll1(%1)").arg(i), accessible,
-                                   i >= 1 && i <= 4 ? 1 : 0, 9999, initial[i]);
+        QScrollBar* s = makeSlider(this, settings::kRangeBounds[static_cast<size_t>(i)]);
         placeTwips(s, 60, 1260 + 480 * i, 1215, 255);
         s->setEnabled(!fixed);
         HScroll1[static_cast<size_t>(i)] = s;
@@ -262,8 +314,6 @@ void Dump24c01::buildRanges() {
     PLAG[0]->setText(QStringLiteral("De 0 à "));
     PLAG[5]->setText(QStringLiteral("à 9999 ."));
 
-    const int colours[5] = {colour::kRed, colour::kOrange, colour::kGreen, colour::kOrange,
-                            colour::kRed};
     for (int i = 0; i < 5; ++i) {
         auto* c = new QLineEdit(QStringLiteral("Plage %1:").arg(i + 1), this);
         c->setObjectName(QStringLiteral("COULE(%1)").arg(i));
@@ -273,7 +323,7 @@ void Dump24c01::buildRanges() {
         c->setCursor(Qt::PointingHandCursor);
         placeTwips(c, 60, 1500 + 480 * i, 3015, 285);
         COULE[static_cast<size_t>(i)] = c;
-        setRangeColour(i, colours[i]);
+        setRangeColour(i, settings::kRangeColours[static_cast<size_t>(i)]);
         new ClickFilter(c, [this, i] { COULE_Click(i); });
         connect(c, &QLineEdit::textChanged, this, [this, i] { COULE_Click(i); });
     }
@@ -307,17 +357,13 @@ void Dump24c01::buildCaptionBoxes() {
                        adjust + QStringLiteral("les cadence basse comme des ZERO."));
     placeTwips(Text4, 3180, 3120, 3975, 525);
 
-    HScroll3 = makeSlider(this, QStringLiteral("HScroll3"), QStringLiteral("Moyenne de niveau 1"),
-                          0, 3, 0);
+    HScroll3 = makeSlider(this, settings::kAveraging1);
     placeTwips(HScroll3, 3300, 1500, 3735, 255);
-    HScroll2 = makeSlider(this, QStringLiteral("HScroll2"), QStringLiteral("Moyenne de niveau 2"),
-                          0, 4, 0);
+    HScroll2 = makeSlider(this, settings::kAveraging2);
     placeTwips(HScroll2, 3300, 2160, 3735, 255);
-    HScroll4 = makeSlider(this, QStringLiteral("HScroll4"), QStringLiteral("Anti rebond numérique"),
-                          0, 255, 1);
+    HScroll4 = makeSlider(this, settings::kAntiBounce);
     placeTwips(HScroll4, 3300, 2700, 3735, 255);
-    HScroll5 =
-        makeSlider(this, QStringLiteral("HScroll5"), QStringLiteral("Seuil d'arrêt"), 3, 3600, 36);
+    HScroll5 = makeSlider(this, settings::kStopThreshold);
     placeTwips(HScroll5, 3300, 3360, 3735, 255);
     connect(HScroll3, &QScrollBar::valueChanged, this, [this] { HScroll3_Change(); });
     connect(HScroll2, &QScrollBar::valueChanged, this, [this] { HScroll2_Change(); });
@@ -343,13 +389,11 @@ void Dump24c01::buildHiddenRow() {
         return l;
     };
     disabledLabel(QStringLiteral("intitu(2)"), QStringLiteral("Relais 1:"), 60, 840);
-    HScroll6 =
-        makeSlider(this, QStringLiteral("HScroll6"), QStringLiteral("Relais 1"), 1, 9999, 200);
+    HScroll6 = makeSlider(this, settings::kRelay1);
     placeTwips(HScroll6, 900, kHiddenTop, 1800, 255);
     disabledLabel(QStringLiteral("Label60"), QString(), 2760, 720);
     disabledLabel(QStringLiteral("intitu(3)"), QStringLiteral("Relais 2:"), 3600, 840);
-    HScroll7 =
-        makeSlider(this, QStringLiteral("HScroll7"), QStringLiteral("Relais 2"), 1, 9999, 800);
+    HScroll7 = makeSlider(this, settings::kRelay2);
     placeTwips(HScroll7, 4440, kHiddenTop, 1800, 255);
     disabledLabel(QStringLiteral("Label70"), QString(), 6300, 720);
 
@@ -389,16 +433,22 @@ void Dump24c01::buildGridArea() {
     Command2->setAccessibleName(QStringLiteral("Ouvrir l'extension"));
     Command2->setToolTip(QStringLiteral("Section non documentée."));
     setBackground(Command2, kWhiteBack);
-    placeTwips(Command2, 7200, -120, 255, 4575);
-    // Its right edge runs under the grid's headings, which stay readable over it.
+    // Clear of the right edge of "Programme les paramètres" (which ends at 7215), still a thin
+    // strip along the right edge of the narrow window. Its right edge runs under the grid's
+    // headings, which stay readable over it.
+    placeTwips(Command2, 7230, -120, 255, 4575);
     Command2->lower();
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }
 
 void Dump24c01::Form_Load() {
     setClientSizeTwips(this, 7410, 4950);
+    showGrid(false);
     for (int i = 1; i <= 4; ++i) rangeCaption(i);
     stopThresholdPreview();
+    // The caption says what the slider holds, and so what a programming writes: 0,1 ms for its
+    // initial value 1.
+    HScroll4_Change();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -484,10 +534,19 @@ void Dump24c01::COULE_Click(int index) {
 
 void Dump24c01::Command2_Click() {
     setClientSizeTwips(this, 13860, height() * 15);
+    showGrid(true);
 }
 
 void Dump24c01::Extension_Click() {
+    showGrid(false);
     setClientSizeTwips(this, 7470, height() * 15);
+}
+
+// The closed extension is 30 twips wider than the window at load, enough to show the first
+// two pixels of the row headings and the title: the grid is hidden as a whole while it is closed.
+void Dump24c01::showGrid(bool shown) {
+    gridPanel_->setShown(shown);
+    Extension->setVisible(shown);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -565,9 +624,20 @@ void Dump24c01::but_lit_para_Click() {
     for (int i = 0; i < 5; ++i) setRangeColour(i, colour::kOrange);
     for (QButtonGroup* g : {brightnessGroup, digitsGroup, modeGroup, suppressGroup}) deselectAll(g);
 
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    const ops::RateRead read = ops::readRate(ex, grid_);
+    ops::RateRead read;
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        read = ops::readRate(ex, grid_);
+    }
 
+    // A read without the panel's answer leaves "Er" in the cells, which the blank test would take
+    // for a memory never programmed: the operator is told of the failure alone (as SEL_REP says),
+    // and the controls keep what they held before the read, but for the resets above.
+    if (read.failed()) {
+        finalMessage(true, ops::kReadDone);
+        return;
+    }
     if (read.blank) {
         if (read.blankBrightnessOption)
             brightnessGroup->button(read.blankBrightnessOption)->setChecked(true);
@@ -607,12 +677,12 @@ void Dump24c01::but_ecrit_para_Click() {
 
     for (int i = 1; i <= 4; ++i) {
         const int before = HScroll1[static_cast<size_t>(i - 1)]->value();
-        if (HScroll1[static_cast<size_t>(i)]->value() < before + 2) {
-            ctx_.messages.show(QStringLiteral("Le curseur entre la plage ") + integer(i) +
-                                   QStringLiteral(" et ") + integer(i + 1) +
-                                   QStringLiteral(" doit être >=à") + decimal((before + 2) / 10.0) +
-                                   QStringLiteral(" !"),
-                               Icon::Warning);
+        if (HScroll1[static_cast<size_t>(i)]->value() < before + settings::kRangeGap) {
+            ctx_.messages.show(
+                QStringLiteral("Le curseur entre la plage ") + integer(i) + QStringLiteral(" et ") +
+                    integer(i + 1) + QStringLiteral(" doit être >=à") +
+                    decimal((before + settings::kRangeGap) / 10.0) + QStringLiteral(" !"),
+                Icon::Warning);
             return;
         }
     }
@@ -627,8 +697,12 @@ void Dump24c01::but_ecrit_para_Click() {
         return;
     }
 
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    const ops::Programming result = ops::programRate(ex, grid_, settings(*timeBase)).status;
+    ops::Programming result = ops::Programming::Failed;
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        result = ops::programRate(ex, grid_, settings(*timeBase)).status;
+    }
     // After a failed read part of the memory is unknown: nothing was sent, and reading again is
     // what helps, not trying again.
     if (result == ops::Programming::NotRead) {
@@ -644,6 +718,7 @@ void Dump24c01::but_ecrit_para_Click() {
 void Dump24c01::but_RD_Click() {
     LinkSettings& link = ctx_.configuration();
     if (!PORT_OUVERT(link, ctx_.messages)) return;
+    BusyCursor busy;
     Exchange ex(link.MSComm1(), ctx_.clock);
     LIT_24C01(ex, grid_, kRateTransfer);
 }
@@ -654,8 +729,11 @@ void Dump24c01::but_WR_Click() {
     // A cell nobody read or typed would overwrite the panel's byte: the write refuses the grid,
     // and the operator is told which cells whatever SEL_REP says.
     const QVector<int> refused = ops::cellsNotBytes(grid_, kRateTransfer);
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    ECRIT_24C01(ex, grid_, kRateTransfer);
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        ECRIT_24C01(ex, grid_, kRateTransfer);
+    }
     if (!refused.isEmpty()) ctx_.messages.show(ops::notBytesWarning(refused), Icon::Warning);
 }
 

@@ -56,6 +56,9 @@ class Dump24c01 : public QWidget {
     void buildCaptionBoxes();
     void buildHiddenRow();
     void buildGridArea();
+    void setKeyboardOrder();
+    // The grid, its buttons and "Férmer l'extension.", shown while the extension is open.
+    void showGrid(bool shown);
 
     // PLAG(i) from HScroll1(i).
     void rangeCaption(int i);

@@ -84,6 +84,7 @@ ConfigurationWindow::ConfigurationWindow(WindowContext& ctx, QWidget* parent)
     Label1->installEventFilter(new ClearOnClick(Label1));
 
     Form_Load();
+    pressButtonsOnEnter(this);
     // The lists placed outside the client area are kept, loaded and saved, not reached.
     keepHiddenControlsOutOfReach(this);
 }

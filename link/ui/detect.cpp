@@ -60,10 +60,13 @@ DetectWindow::DetectWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent
     }
     for (int k = PortDetection::kFirstPort; k <= PortDetection::kLastPort; ++k)
         showRow(k, PortDetection::designRow(k));
+    pressButtonsOnEnter(this);
     keepHiddenControlsOutOfReach(this);
 }
 
 void DetectWindow::Command1_Click() {
+    // Up to a second per port that opens, fourteen ports.
+    BusyCursor busy;
     PortDetection detection(ctx_.configuration(), ctx_.clock);
     detection.setObserver({[this, &detection](int k) { showRow(k, detection.row(k)); },
                            [this](int k) { repaintRow(k); }});

@@ -1,8 +1,10 @@
 #include "link/ui/windows.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QStyle>
 
 #include "link/ui/twips.h"
@@ -16,6 +18,9 @@ QWidget* frameOf(QWidget* w) {
 
 void bringForward(QWidget* w) {
     QWidget* f = frameOf(w);
+    // A minimised sub-window made active stays an icon at the bottom of the main window, under
+    // the windows in front of it: the operator would not see the window come.
+    if (f->isMinimized()) f->showNormal();
     f->show();
     w->show();
     f->raise();
@@ -25,11 +30,29 @@ void bringForward(QWidget* w) {
     f->activateWindow();
 }
 
+namespace {
+
+// The first control of the window that Tab stops at.
+QWidget* firstControl(QWidget* w) {
+    for (QWidget* c = w->nextInFocusChain(); c && c != w; c = c->nextInFocusChain()) {
+        if (w->isAncestorOf(c) && c->isVisibleTo(w) && c->isEnabled() &&
+            (c->focusPolicy() & Qt::TabFocus))
+            return c;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void showNormalFocused(QWidget* w) {
     w->show();
     frameOf(w)->showNormal();
     bringForward(w);
-    w->setFocus();
+    // The focus goes to one of its controls, where the operator sees it: the one that had it
+    // last, or the first one.
+    QWidget* f = w->focusWidget();
+    if (!f || f == w) f = firstControl(w);
+    (f ? f : w)->setFocus(Qt::OtherFocusReason);
 }
 
 void showMinimisedState(QWidget* w) {
@@ -120,6 +143,20 @@ class ReachGuard : public QObject {
 
 void keepHiddenControlsOutOfReach(QWidget* window) {
     new ReachGuard(window);
+}
+
+void pressButtonsOnEnter(QWidget* window) {
+    // A push button outside a dialog ignores Return and Enter unless it is an auto-default one.
+    const auto buttons = window->findChildren<QPushButton*>();
+    for (QPushButton* b : buttons) b->setAutoDefault(true);
+}
+
+BusyCursor::BusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor() {
+    QApplication::restoreOverrideCursor();
 }
 
 void setBackground(QWidget* w, const QColor& c) {

@@ -11,9 +11,11 @@ namespace veq {
 // multiple-document sub-window; these act on that frame when there is one.
 
 QWidget* frameOf(QWidget* w);
-// Shows the window in the state it is in, in front of the others, as the active one.
+// Shows the window in front of the others, as the active one: a minimised window comes back in
+// the normal state, a maximised one stays maximised.
 void bringForward(QWidget* w);
-// Shows the window in the normal state, brings it forward and gives it the focus.
+// Shows the window in the normal state, brings it forward and gives it the focus, on the control
+// of it that had the focus last, or on its first one.
 void showNormalFocused(QWidget* w);
 void showMinimisedState(QWidget* w);
 // Sets the size of the window's client area, in twips (its sub-window first, then the window).
@@ -24,6 +26,20 @@ void fitFrame(QWidget* w);
 // width) cannot be seen: from now on such controls are kept out of the keyboard's focus chain, and
 // get their focus back when the window grows over them. Their state is left as it is.
 void keepHiddenControlsOutOfReach(QWidget* window);
+// Return and Enter press the push button that has the focus, as the space bar does, in every
+// push button the window holds now.
+void pressButtonsOnEnter(QWidget* window);
+
+// The busy cursor over the whole application while it lives: an exchange with the panel holds the
+// user-interface thread, and the operator sees that something runs. Scope it to the exchange
+// alone, so that the message that follows is shown with the normal cursor.
+class BusyCursor {
+  public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
 
 // Background colour of a control, kept in its palette.
 void setBackground(QWidget* w, const QColor& c);

@@ -47,8 +47,10 @@ GridPanel::GridPanel(QWidget* window, MemoryGrid& grid, const Options& options)
         std::max(title.width(), Label26->fontMetrics().horizontalAdvance(options.title)));
     Label26->setGeometry(title);
 
+    std::vector<QLabel*> headings;
     for (int c = 0; c < 16; ++c) {
         auto* h = new QLabel(QString::number(c, 16).toUpper(), window);
+        headings.push_back(h);
         h->setObjectName(QStringLiteral("Label%1").arg(c + 1));
         h->setAlignment(Qt::AlignCenter);
         h->setGeometry(at(7800 + 360 * c, 240, 375, 240));
@@ -56,6 +58,7 @@ GridPanel::GridPanel(QWidget* window, MemoryGrid& grid, const Options& options)
     const int rowLabels[8] = {17, 18, 19, 20, 22, 23, 24, 25};
     for (int r = 0; r < 8; ++r) {
         auto* h = new QLabel(QStringLiteral("%1xh").arg(r), window);
+        headings.push_back(h);
         h->setObjectName(QStringLiteral("Label%1").arg(rowLabels[r]));
         h->setGeometry(at(7440, 480 + 360 * r, 360, 285));
     }
@@ -120,6 +123,16 @@ GridPanel::GridPanel(QWidget* window, MemoryGrid& grid, const Options& options)
 
     grid_.setRedrawHook([this](int index) { show(index); });
     for (int n = 0; n < MemoryGrid::kCells; ++n) show(n);
+    controls_.push_back(Label26);
+    controls_.insert(controls_.end(), headings.begin(), headings.end());
+    for (QLineEdit* e : cells_)
+        if (e) controls_.push_back(e);
+    for (QPushButton* b : {but_RD, but_edit, but_lin, but_WR})
+        if (b) controls_.push_back(b);
+}
+
+void GridPanel::setShown(bool shown) {
+    for (QWidget* c : controls_) c->setVisible(shown);
 }
 
 void GridPanel::show(int index) {

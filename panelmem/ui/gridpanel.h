@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,8 @@ class GridPanel : public QObject {
     GridPanel(QWidget* window, MemoryGrid& grid) : GridPanel(window, grid, Options{}) {}
 
     QLineEdit* cell(int index) const { return cells_[static_cast<size_t>(index)]; }
+    // Shows or hides every control of the grid: title, headings, cells and buttons.
+    void setShown(bool shown);
     QLabel* Label26;  // the title
     QPushButton* but_RD;
     QPushButton* but_edit = nullptr;
@@ -46,6 +49,7 @@ class GridPanel : public QObject {
     MemoryGrid& grid_;
     QPoint shift_;
     std::array<QLineEdit*, MemoryGrid::kCells> cells_{};
+    std::vector<QWidget*> controls_;  // every control the panel made, in order
 };
 
 }  // namespace veq

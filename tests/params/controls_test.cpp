@@ -1,7 +1,9 @@
+#include <QApplication>
 #include <QToolTip>
 
 #include "link/kldbase.h"
 #include "link/ui/twips.h"
+#include "panelmem/settings.h"
 #include "tests/params/fixture.h"
 
 namespace veq::test {
@@ -11,6 +13,21 @@ using colour::kGreen;
 using colour::kOrange;
 using colour::kRed;
 using colour::kWhite;
+
+// The window's sliders are the settings table's: a limit changed there changes here.
+TEST_F(ParamsWindow, SlidersTakeTheirRangesAndNamesFromTheSettingsTable) {
+    std::vector<settings::Numeric> table(settings::kRangeBounds.begin(),
+                                         settings::kRangeBounds.end());
+    table.insert(table.end(), {settings::kAveraging1, settings::kAveraging2, settings::kAntiBounce,
+                               settings::kStopThreshold, settings::kRelay1, settings::kRelay2});
+    for (const settings::Numeric& n : table) {
+        QScrollBar* b = slider(QLatin1String(n.control));
+        ASSERT_NE(b, nullptr) << n.control;
+        EXPECT_EQ(std::tuple(b->minimum(), b->maximum(), b->value(), b->accessibleName()),
+                  std::tuple(n.minimum, n.maximum, n.initial, QString::fromUtf8(n.label)))
+            << n.control;
+    }
+}
 
 TEST_F(ParamsWindow, OpensNarrowWithEveryControlInPlaceAndItsInitialState) {
     EXPECT_EQ(w.windowTitle(), " Paramètres.");
@@ -54,10 +71,11 @@ TEST_F(ParamsWindow, OpensNarrowWithEveryControlInPlaceAndItsInitialState) {
         EXPECT_EQ(edit(name)->geometry(), twipsRect(60, 1500 + 480 * i, 3015, 285));
     }
 
-    // Caption boxes keep their stored texts until their slider moves; the previews are computed.
+    // Caption boxes keep their stored texts until their slider moves, but for the anti-bounce,
+    // which says what its slider holds; the previews are computed.
     EXPECT_EQ(box("RAFR_AFF"), "Niveau 1. Moyenne sur 1,2,4,8 cadences. => 1\n");
     EXPECT_EQ(box("MOYENNE"), "Niveau 2. Moyenne sur 1,2,4,8,16 du niveau 1. => 1\n");
-    EXPECT_EQ(box("Text2"), "Anti rebond numérique 1,0 mS.\n");
+    EXPECT_EQ(box("Text2"), "Anti rebond numérique 0,1 mS.");
     EXPECT_EQ(box("Text4"), "Cadence inférieur ou égale interpretée comme arrêt  (0).\n");
     EXPECT_EQ(label("Label21"), "20,99 Sec / pièce");
     EXPECT_EQ(label("Label28"), "171,5 pièce/Heure");
@@ -96,6 +114,7 @@ TEST_F(ParamsWindow, OpensNarrowWithEveryControlInPlaceAndItsInitialState) {
     EXPECT_GE(find<QWidget>("Label26")->x(), w.width());
     EXPECT_GE(cell(0)->x(), w.width());
     EXPECT_LT(button("Command2")->x(), w.width());
+    EXPECT_GT(button("Command2")->x(), button("but_ecrit_para")->geometry().right());
 }
 
 TEST_F(ParamsWindow, SlidersRewriteTheirCaptionsAtEveryValueUpToTheirEnds) {
@@ -137,6 +156,43 @@ TEST_F(ParamsWindow, SlidersRewriteTheirCaptionsAtEveryValueUpToTheirEnds) {
     for (int i = 0; i < 6; ++i) before << label(QStringLiteral("PLAG(%1)").arg(i));
     setSlider("HScroll1(0)", 500);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(label(QStringLiteral("PLAG(%1)").arg(i)), before[i]);
+}
+
+TEST_F(ParamsWindow, TabReachesEverySliderAndItsKeysMoveItAndNothingElse) {
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const QStringList sliders = {"HScroll1(1)", "HScroll1(2)", "HScroll1(3)", "HScroll1(4)",
+                                 "HScroll3",    "HScroll2",    "HScroll4",    "HScroll5"};
+    QWidget* first = option("Option2(0)");
+    first->setFocus(Qt::TabFocusReason);
+    QStringList reached;
+    for (int k = 0; k < 100; ++k) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* f = QApplication::focusWidget();
+        if (f == first) break;
+        if (qobject_cast<QScrollBar*>(f)) reached << f->objectName();
+    }
+    EXPECT_EQ(reached, sliders);  // each column from the top
+
+    // A slider clicked (on its right arrow: one step) takes the keys, and the time base options
+    // get none. Page Up goes left, as in a Windows scroll bar; a page is one step.
+    const std::pair<Qt::Key, int> keys[] = {
+        {Qt::Key_Right, 1}, {Qt::Key_PageDown, 1}, {Qt::Key_Left, -1}, {Qt::Key_PageUp, -1}};
+    for (const QString& name : sliders) {
+        SCOPED_TRACE(name.toStdString());
+        QScrollBar* s = slider(name);
+        first->setFocus(Qt::TabFocusReason);
+        int v = s->value() + 1;
+        QTest::mouseClick(s, Qt::LeftButton, {}, QPoint(s->width() - 3, s->height() / 2));
+        EXPECT_EQ(QApplication::focusWidget(), s);
+        EXPECT_EQ(s->value(), v);
+        for (const auto& [key, step] : keys) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            EXPECT_EQ(s->value(), v += step) << key;
+        }
+        EXPECT_TRUE(option("Option2(0)")->isChecked());
+        EXPECT_EQ(edit("Text5")->text(), "36100000");
+    }
 }
 
 TEST_F(ParamsWindow, CaptionsUseTheSeparatorOfTheLocale) {
@@ -208,10 +264,17 @@ TEST_F(ParamsWindow, ExtensionWidensToShowTheGridAndNarrowsAgain) {
     EXPECT_LE(cell(127)->geometry().right(), w.width());
     EXPECT_LE(button("but_WR")->geometry().right(), w.width());
     EXPECT_EQ(button("Extension")->text(), "Férmer l'extension.");
+    // The whole grid shows while the extension is open, none of it once it is closed: the closed
+    // window is a little wider than at load, over the first pixels of the headings.
+    const char* grid[] = {"Label26",    "Label17", "Label25", "Text1(0)",
+                          "Text1(128)", "but_RD",  "but_WR",  "Extension"};
+    for (const char* c : grid) EXPECT_TRUE(find<QWidget>(QLatin1String(c))->isVisibleTo(&w)) << c;
     click("Extension");
     EXPECT_EQ(w.width(), 7470 / 15);
     EXPECT_EQ(w.height(), height);
     EXPECT_GE(cell(0)->x(), w.width());
+    for (const char* c : grid) EXPECT_FALSE(find<QWidget>(QLatin1String(c))->isVisibleTo(&w)) << c;
+    EXPECT_TRUE(button("Command2")->isVisibleTo(&w));
 }
 
 TEST_F(ParamsWindow, GridEditAndLinPatternsAndHexOnlyCells) {

@@ -138,17 +138,27 @@ TEST_F(ParamsWindow, ABlankMemoryGivesItsWarningAndTheBrightnessOption) {
     EXPECT_EQ(slider("HScroll1(1)")->value(), 299);
 }
 
-TEST_F(ParamsWindow, AFailedReadWarnsBlankThenErrorUnlessResponsesAreOff) {
+// The "Er" cells of a failed read are no blank memory: neither its warning nor its resets.
+TEST_F(ParamsWindow, AFailedReadIsReportedAsAFailureOnlyAndByTheResponseControl) {
     h.port().faults.mute = true;
-    click("but_lit_para");
-    expectShown(h.messages, {{kBlank, Icon::Warning}, {kError, Icon::Warning}});
-    EXPECT_EQ(cell(127)->text(), "Er");
-    EXPECT_EQ(colourNumber(background(cell(0))), kRed);
-
-    selectResponseControl("NON");
-    h.messages.shown.clear();
-    click("but_lit_para");
-    EXPECT_EQ(messages(), std::vector<QString>{kBlank});
+    setSlider("HScroll1(1)", 250);
+    struct Case {
+        const char* responses;
+        std::vector<QString> shown;  // each a warning
+    };
+    for (const Case& c : {Case{"OUI", {kError}}, Case{"NON", {}}}) {
+        SCOPED_TRACE(c.responses);
+        selectResponseControl(QLatin1String(c.responses));
+        h.messages.shown.clear();
+        click("but_lit_para");
+        EXPECT_EQ(messages(), c.shown);
+        for (const auto& m : h.messages.shown) EXPECT_EQ(m.icon, Icon::Warning);
+        EXPECT_EQ(cell(127)->text(), "Er");
+        EXPECT_EQ(colourNumber(background(cell(0))), kRed);
+        EXPECT_EQ(slider("HScroll1(1)")->value(), 250);
+        for (int k = 1; k <= 5; ++k)  // "Er" would read as 0E: 60%
+            EXPECT_FALSE(option(QStringLiteral("Option1(%1)").arg(k))->isChecked()) << k;
+    }
 }
 
 TEST_F(ParamsWindow, RangeCheckRefusesSlidersTooCloseAndSendsNothing) {

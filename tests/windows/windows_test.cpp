@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -20,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOption>
@@ -408,6 +411,13 @@ TEST_F(EveryWindow, AWindowShownAgainComesToTheFront) {
          [this] { return &principal.detection(); }},
         {"Configuration, réduite", [this] { principal.MENU_CONFIGURER_Click(); },
          [this] { return &principal.configuration(); }},
+        {"Paramètres, réduite sous la configuration",
+         [this] {
+             frameOf(&principal.parameters())->showMinimized();
+             principal.MENU_CONFIGURER_Click();
+             principal.MENU_PARA_Click();
+         },
+         [this] { return &principal.parameters(); }},
         {"validation, fenêtre déjà ouverte", [this] { validate(); },
          [this] { return &principal.parameters(); }},
         {"Luminosité", [this] { principal.MENU_AFF_Click(); },
@@ -431,6 +441,96 @@ TEST_F(EveryWindow, AWindowShownAgainComesToTheFront) {
         EXPECT_EQ(stack.last(), front)
             << s.what << ": " << stack.last()->objectName().toStdString();
         EXPECT_EQ(principal.mdiArea()->activeSubWindow(), front) << s.what;
+        EXPECT_FALSE(front->isMinimized()) << s.what;
+    }
+}
+
+// Also when the mouse put it there: a control clicked first looks different from itself unfocused.
+TEST_F(EveryWindow, EveryControlTheKeyboardReachesShowsWhenItHasTheFocus) {
+    for (const Shown& s : everyWindow()) {
+        QWidget* w = s.show();
+        QApplication::processEvents();
+        QStringList unseen;
+        int checked = 0;
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (!inSight(c, w) || !c->isEnabled() || !(c->focusPolicy() & Qt::TabFocus)) continue;
+            w->setFocus(Qt::OtherFocusReason);
+            const QImage before = c->grab().toImage();
+            c->setFocus(Qt::MouseFocusReason);
+            ASSERT_TRUE(c->hasFocus()) << s.name << ' ' << c->objectName().toStdString();
+            if (c->grab().toImage() == before) unseen << c->objectName();
+            ++checked;
+        }
+        EXPECT_GT(checked, 0) << s.name;
+        EXPECT_TRUE(unseen.isEmpty()) << s.name << ": " << unseen.join(' ').toStdString();
+    }
+}
+
+TEST_F(EveryWindow, ReturnAndEnterPressTheButtonThatHasTheFocus) {
+    for (const Shown& s : everyWindow()) {
+        QWidget* w = s.show();
+        QApplication::processEvents();
+        int pressed = 0;
+        for (QPushButton* b : w->findChildren<QPushButton*>()) {
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+                // A press may change the window (the extension opens or closes).
+                if (!inSight(b, w) || !b->isEnabled()) break;
+                b->setFocus(Qt::TabFocusReason);
+                ASSERT_EQ(QApplication::focusWidget(), b) << s.name;
+                QSignalSpy clicked(b, &QPushButton::clicked);
+                QTest::keyClick(b, key);
+                EXPECT_EQ(clicked.count(), 1)
+                    << s.name << ' ' << b->objectName().toStdString() << ' ' << key;
+                ++pressed;
+            }
+        }
+        EXPECT_GT(pressed, 0) << s.name;
+    }
+}
+
+TEST_F(EveryWindow, EveryExchangeShowsTheBusyCursorAndEveryPathRestoresIt) {
+    std::vector<bool> busy;  // at each step of the clock the exchange waits on
+    h.clock.onAdvance([&busy] {
+        const QCursor* c = QApplication::overrideCursor();
+        busy.push_back(c && c->shape() == Qt::WaitCursor);
+    });
+    validate();
+    Dump24c01& rate = principal.parameters();
+    LumWindow& lum = principal.brightness();
+    SwWindow& sw = principal.microswitches();
+    auto mute = [this] { h.port().faults.mute = true; };
+    const std::pair<const char*, std::function<void()>> exchanges[] = {
+        {"Lire les paramètres", [&] { rate.but_lit_para_Click(); }},
+        {"Programme les paramètres",
+         [&] {
+             // The simulated memory reads blank, its ranges all 1: spread them for the check.
+             for (const auto& [r, v] : {std::pair{"HScroll1(1)", 1000},
+                                        {"HScroll1(2)", 2000},
+                                        {"HScroll1(3)", 3000},
+                                        {"HScroll1(4)", 4000}})
+                 set(&rate, r, v);
+             rate.but_ecrit_para_Click();
+         }},
+        {"Lire  (paramètres)", [&] { rate.but_RD_Click(); }},
+        {"Envoi (paramètres)", [&] { rate.but_WR_Click(); }},
+        {"Lit", [&] { lum.but_LIT_LUM_Click(); }},
+        {"Envoi (luminosité)", [&] { lum.but_ECRIT_LUM_Click(); }},
+        {"Lire  (luminosité)", [&] { lum.but_RD_Click(); }},
+        {"Envoi de la grille (luminosité)", [&] { lum.but_WR_Click(); }},
+        {"Lire la position des microswitches", [&] { sw.LIT_SW_Click(); }},
+        {"Lire  (microswitches)", [&] { sw.but_RD_Click(); }},
+        {"Lire les paramètres, sans réponse", [&] { mute(), rate.but_lit_para_Click(); }},
+        {"Lit, sans réponse", [&] { lum.but_LIT_LUM_Click(); }},
+        {"Envoi (luminosité), sans réponse", [&] { lum.but_ECRIT_LUM_Click(); }},
+        {"Lire la position des microswitches, sans réponse", [&] { sw.LIT_SW_Click(); }},
+        {"Détection", [&] { principal.detection().Command1_Click(); }},
+    };
+    for (const auto& [what, run] : exchanges) {
+        busy.clear();
+        run();
+        EXPECT_FALSE(busy.empty()) << what;
+        EXPECT_EQ(std::count(busy.begin(), busy.end(), false), 0) << what;
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << what;
     }
 }
 

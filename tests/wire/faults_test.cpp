@@ -25,7 +25,7 @@ TEST_F(OnTheWire, PanelFallingSilentMidReadIsAnErrorAndTheSamePanelServesAgain) 
         b.validate();
         const double took = b.read();
         ASSERT_TRUE(b.faulty.waitForLine("mute on"));
-        b.expectMessages({{kBlank, Icon::Warning}, {kError, Icon::Warning}});
+        b.expectMessages({{kError, Icon::Warning}});
         b.expectAllCellsFailed();
         // The second of reply wait is the only wait beyond the transfer's own.
         EXPECT_GT(took, 1.9);
@@ -66,7 +66,7 @@ TEST_F(OnTheWire, PanelKilledMidReadIsAnErrorAndThePortIsGoneUntilTheNextValidat
         b.validate();
         const double took = b.read();
         ASSERT_TRUE(b.faulty.waitForKilled());
-        b.expectMessages({{kBlank, Icon::Warning}, {kError, Icon::Warning}});
+        b.expectMessages({{kError, Icon::Warning}});
         b.expectAllCellsFailed();
         EXPECT_LT(took, 10.0);
         // The device has gone: the port closed itself, the flag still says a port was
@@ -76,7 +76,7 @@ TEST_F(OnTheWire, PanelKilledMidReadIsAnErrorAndThePortIsGoneUntilTheNextValidat
 
         // A read on the vanished device fails without waiting for a reply.
         const double again = b.read();
-        b.expectMessages({{kBlank, Icon::Warning}, {kError, Icon::Warning}});
+        b.expectMessages({{kError, Icon::Warning}});
         b.expectAllCellsFailed();
         EXPECT_LT(again, 10.0);
         // A programming sends nothing: the grid holds "Er" after the failed read.
@@ -139,7 +139,7 @@ TEST_F(OnTheWire, GarbledAnswersOfTheRightLength) {
         // The read finds no byte where the answer should hold one ("A" and "F" flip to "@" and
         // "G"): it fails, as a time-out does, rather than decode the flipped characters.
         b.read();
-        b.expectMessages({{kBlank, Icon::Warning}, {kError, Icon::Warning}});
+        b.expectMessages({{kError, Icon::Warning}});
         b.expectAllCellsFailed();
 
         b.expectRecovery();
@@ -157,7 +157,7 @@ TEST_F(OnTheWire, AnswersShortOfACharacterFailBothWays) {
         b.expectAllCellsFailed();
         // 185 characters, not more than 222: the read gives up after its second.
         b.read();
-        b.expectMessages({{kBlank, Icon::Warning}, {kError, Icon::Warning}});
+        b.expectMessages({{kError, Icon::Warning}});
         b.expectAllCellsFailed();
         b.expectRecovery();
     });
@@ -179,7 +179,7 @@ TEST_F(OnTheWire, AnswersWithAnExtraCharacter) {
         // 261 characters pass the count, but the bytes no longer stand where a panel's answer
         // puts them: the read fails rather than take every byte out of step.
         b.read();
-        b.expectMessages({{kBlank, Icon::Warning}, {kError, Icon::Warning}});
+        b.expectMessages({{kError, Icon::Warning}});
         b.expectAllCellsFailed();
         EXPECT_EQ(b.savedImage(saved), held);
 
@@ -219,7 +219,7 @@ TEST_F(OnTheWire, SlowPanelJustOutsideTheReplyWaitFailsARead) {
         b.startPanel(b.faulty, {"--lag", "1.5"});
         b.validate();
         const double took = b.read();
-        b.expectMessages({{kBlank, Icon::Warning}, {kError, Icon::Warning}});
+        b.expectMessages({{kError, Icon::Warning}});
         b.expectAllCellsFailed();
         EXPECT_GT(took, 1.9);
         EXPECT_LT(took, 10.0);
