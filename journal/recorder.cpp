@@ -9,6 +9,10 @@ Where comPort(int number) {
     return {QStringLiteral("COM%1").arg(number), portDevice(number)};
 }
 
+void tell(Messages& messages, const QString& warning) {
+    if (!warning.isEmpty()) messages.show(warning, Icon::Warning);
+}
+
 namespace {
 
 // The key of a port in this run's memory: its device, or its name when it has none.

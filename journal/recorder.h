@@ -7,6 +7,7 @@
 
 #include "journal/journal.h"
 #include "link/outcome.h"
+#include "link/platform.h"
 #include "panelmem/grid.h"
 #include "panelmem/operations.h"
 
@@ -26,6 +27,9 @@ struct Where {
 
 // COMn and its device, as the application maps the number.
 Where comPort(int number);
+
+// The journal's warning, when there is one, in a warning box.
+void tell(Messages& messages, const QString& warning);
 
 // A read of from..to that ended with `outcome`: its record, with the bytes the grid holds when it
 // succeeded (they are then the bytes known on the port). Returns the warning to show when the

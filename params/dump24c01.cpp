@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 
+#include "journal/recorder.h"
 #include "link/exchange.h"
 #include "link/kldbase.h"
 #include "link/ui/configuration.h"
@@ -27,6 +28,13 @@ namespace {
 
 const QColor kGreenBack(0, 255, 0);
 const QColor kWhiteBack(255, 255, 255);
+
+// The operations as the journal names them: the buttons' captions.
+const QString kReadButton = QStringLiteral("Lire les paramètres");
+const QString kProgramButton = QStringLiteral("Programme les paramètres");
+const QString kGridReadButton = QStringLiteral("Paramètres, grille : Lire");
+const QString kGridWriteButton = QStringLiteral("Paramètres, grille : Envoi");
+constexpr int kRateLast = 127;
 
 const QString kReadFirst = QStringLiteral(
     "Les paramètres du panneau doivent d'abord être lus avec succès (« Lire les paramètres ») "
@@ -630,6 +638,9 @@ void Dump24c01::but_lit_para_Click() {
         Exchange ex(link.MSComm1(), ctx_.clock);
         read = ops::readRate(ex, grid_);
     }
+    journal::tell(ctx_.messages,
+                  journal::recordRead(journal::comPort(link.MSComm1().commPort()), kReadButton,
+                                      grid_, kRateTransfer.firstAddress, kRateLast, read.outcome));
 
     // A read without the panel's answer leaves "Er" in the cells, which the blank test would take
     // for a memory never programmed: the operator is told of the failure alone (as SEL_REP says),
@@ -698,18 +709,23 @@ void Dump24c01::but_ecrit_para_Click() {
     }
 
     ops::Programming result = ops::Programming::Failed;
+    journal::Programming record(journal::comPort(link.MSComm1().commPort()), kProgramButton,
+                                kRateTransfer.firstAddress, kRateLast);
     {
         BusyCursor busy;
         Exchange ex(link.MSComm1(), ctx_.clock);
-        result = ops::programRate(ex, grid_, settings(*timeBase)).status;
+        const ops::ProgramResult done =
+            ops::programRate(ex, grid_, settings(*timeBase), record.hooks());
+        record.finish(done);
+        result = done.status;
     }
     // After a failed read part of the memory is unknown: nothing was sent, and reading again is
     // what helps, not trying again.
-    if (result == ops::Programming::NotRead) {
+    if (result == ops::Programming::NotRead)
         ctx_.messages.show(kReadFirst, Icon::Warning);
-        return;
-    }
-    finalMessage(result == ops::Programming::Failed, ops::kProgrammingDone);
+    else
+        finalMessage(result == ops::Programming::Failed, ops::kProgrammingDone);
+    journal::tell(ctx_.messages, record.warning());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -718,9 +734,15 @@ void Dump24c01::but_ecrit_para_Click() {
 void Dump24c01::but_RD_Click() {
     LinkSettings& link = ctx_.configuration();
     if (!PORT_OUVERT(link, ctx_.messages)) return;
-    BusyCursor busy;
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    LIT_24C01(ex, grid_, kRateTransfer);
+    Outcome read;
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        read = readMemory(ex, grid_, kRateTransfer);
+    }
+    journal::tell(ctx_.messages,
+                  journal::recordRead(journal::comPort(link.MSComm1().commPort()), kGridReadButton,
+                                      grid_, kRateTransfer.firstAddress, kRateLast, read));
 }
 
 void Dump24c01::but_WR_Click() {
@@ -729,12 +751,16 @@ void Dump24c01::but_WR_Click() {
     // A cell nobody read or typed would overwrite the panel's byte: the write refuses the grid,
     // and the operator is told which cells whatever SEL_REP says.
     const QVector<int> refused = ops::cellsNotBytes(grid_, kRateTransfer);
+    journal::Programming record(journal::comPort(link.MSComm1().commPort()), kGridWriteButton,
+                                kRateTransfer.firstAddress, kRateLast);
     {
         BusyCursor busy;
+        if (refused.isEmpty()) record.opening(grid_);
         Exchange ex(link.MSComm1(), ctx_.clock);
-        ECRIT_24C01(ex, grid_, kRateTransfer);
+        record.finish(writeMemory(ex, grid_, kRateTransfer), refused.isEmpty());
     }
     if (!refused.isEmpty()) ctx_.messages.show(ops::notBytesWarning(refused), Icon::Warning);
+    journal::tell(ctx_.messages, record.warning());
 }
 
 }  // namespace veq
