@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 
+#include "journal/known.h"
 #include "journal/recorder.h"
 #include "link/exchange.h"
 #include "link/kldbase.h"
@@ -19,6 +20,7 @@
 #include "link/ui/windows.h"
 #include "panelmem/messages.h"
 #include "panelmem/operations.h"
+#include "panelmem/paramfile.h"
 #include "panelmem/settings.h"
 #include "panelmem/transfer.h"
 
@@ -682,29 +684,68 @@ memmap::RateSettings Dump24c01::settings(quint32 timeBase) const {
     return s;
 }
 
+std::optional<memmap::RateSettings> Dump24c01::checkedSettings(QString& warning) const {
+    for (int i = 1; i <= 4; ++i) {
+        const int before = HScroll1[static_cast<size_t>(i - 1)]->value();
+        if (HScroll1[static_cast<size_t>(i)]->value() < before + settings::kRangeGap) {
+            warning = QStringLiteral("Le curseur entre la plage ") + integer(i) +
+                      QStringLiteral(" et ") + integer(i + 1) + QStringLiteral(" doit être >=à") +
+                      decimal((before + settings::kRangeGap) / 10.0) + QStringLiteral(" !");
+            return std::nullopt;
+        }
+    }
+    // The panel counts with this number: nothing goes out without a valid one.
+    const std::optional<quint32> timeBase = memmap::parseTimeBaseText(Text5->text());
+    if (!timeBase) {
+        warning = QStringLiteral("La base de temps « ") + Text5->text().trimmed() +
+                  QStringLiteral(
+                      " » n'est pas un nombre entier de 1 à 2147483647. "
+                      "Veuillez la corriger : rien n'a été programmé.");
+        return std::nullopt;
+    }
+    return settings(*timeBase);
+}
+
+void Dump24c01::applySettings(const memmap::RateSettings& s) {
+    for (int i = 0; i < 5; ++i) {
+        setRangeColour(i, s.ranges[static_cast<size_t>(i)].colour);
+        HScroll1[static_cast<size_t>(i)]->setValue(s.ranges[static_cast<size_t>(i)].slider);
+    }
+    for (QButtonGroup* g : {brightnessGroup, digitsGroup, modeGroup, suppressGroup}) deselectAll(g);
+    if (s.brightnessOption) brightnessGroup->button(s.brightnessOption)->setChecked(true);
+    HScroll2->setValue(s.averaging2);
+    HScroll3->setValue(s.averaging1);
+    Option2_Click(memmap::kTimeBaseOther);
+    Option2_Click(0);
+    Option2_Click(memmap::timeBaseChoice(static_cast<qint32>(s.timeBase)));
+    Text5->setText(QString::number(s.timeBase));
+    HScroll4->setValue(s.antiBounce);
+    HScroll6->setValue(s.relay1);
+    HScroll7->setValue(s.relay2);
+    if (s.flags.digits) digitsGroup->button(s.flags.digits)->setChecked(true);
+    if (s.flags.mode) modeGroup->button(s.flags.mode)->setChecked(true);
+    if (s.flags.suppress) suppressGroup->button(s.flags.suppress)->setChecked(true);
+    HScroll5->setValue(s.stopThreshold);
+    HScroll4_Change();
+}
+
+bool Dump24c01::loadBytes(int from, const QByteArray& bytes) {
+    journal::putBytes(grid_, from, bytes);
+    for (int a = from; a < from + bytes.size(); ++a) grid_.setColour(a, colour::kWhite);
+    if (from > kRateTransfer.firstAddress || from + bytes.size() - 1 < kRateLast) return false;
+    if (memmap::isBlank(grid_)) return false;
+    applySettings(paramfile::settingsFromMemory(grid_));
+    return true;
+}
+
 void Dump24c01::but_ecrit_para_Click() {
     LinkSettings& link = ctx_.configuration();
     if (!PORT_OUVERT(link, ctx_.messages)) return;
 
-    for (int i = 1; i <= 4; ++i) {
-        const int before = HScroll1[static_cast<size_t>(i - 1)]->value();
-        if (HScroll1[static_cast<size_t>(i)]->value() < before + settings::kRangeGap) {
-            ctx_.messages.show(
-                QStringLiteral("Le curseur entre la plage ") + integer(i) + QStringLiteral(" et ") +
-                    integer(i + 1) + QStringLiteral(" doit être >=à") +
-                    decimal((before + settings::kRangeGap) / 10.0) + QStringLiteral(" !"),
-                Icon::Warning);
-            return;
-        }
-    }
-
-    // The panel counts with this number: nothing goes out without a valid one.
-    const std::optional<quint32> timeBase = memmap::parseTimeBaseText(Text5->text());
-    if (!timeBase) {
-        ctx_.messages.show(QStringLiteral("La base de temps « ") + Text5->text().trimmed() +
-                               QStringLiteral(" » n'est pas un nombre entier de 1 à 2147483647. "
-                                              "Veuillez la corriger : rien n'a été programmé."),
-                           Icon::Warning);
+    QString warning;
+    const std::optional<memmap::RateSettings> checked = checkedSettings(warning);
+    if (!checked) {
+        ctx_.messages.show(warning, Icon::Warning);
         return;
     }
 
@@ -714,8 +755,7 @@ void Dump24c01::but_ecrit_para_Click() {
     {
         BusyCursor busy;
         Exchange ex(link.MSComm1(), ctx_.clock);
-        const ops::ProgramResult done =
-            ops::programRate(ex, grid_, settings(*timeBase), record.hooks());
+        const ops::ProgramResult done = ops::programRate(ex, grid_, *checked, record.hooks());
         record.finish(done);
         result = done.status;
     }
