@@ -106,7 +106,8 @@ ComparisonWindow::ComparisonWindow(QWidget* parent) : QWidget(parent) {
     resize(520, 300);
 }
 
-void ComparisonWindow::show(const QString& file, const QVector<journal::Difference>& differences) {
+void ComparisonWindow::showDifferences(const QString& file,
+                                       const QVector<journal::Difference>& differences) {
     summary_->setText(differences.isEmpty()
                           ? QStringLiteral("Les paramètres de la fenêtre et le fichier %1 sont "
                                            "identiques.")

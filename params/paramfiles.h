@@ -56,7 +56,7 @@ class ComparisonWindow : public QWidget {
     Q_OBJECT
   public:
     explicit ComparisonWindow(QWidget* parent = nullptr);
-    void show(const QString& file, const QVector<journal::Difference>& differences);
+    void showDifferences(const QString& file, const QVector<journal::Difference>& differences);
     QTableWidget* table() const { return table_; }
     QLabel* summary() const { return summary_; }
 

@@ -226,7 +226,7 @@ void Principal::MENU_PARAM_COMPARER_Click() {
     bringForward(&parameters());
     const auto found = paramFiles().compare();
     if (!found) return;
-    comparison().show(found->file, found->differences);
+    comparison().showDifferences(found->file, found->differences);
     bringForward(&comparison());
 }
 
