@@ -13,6 +13,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("veqctl"));
     veq::journal::setProgram(QStringLiteral("veqctl"));
+    // Its folder is found here, before any port's thread appends to it.
+    veq::journal::thisRun();
 
     veq::cli::Console console;
     console.out = [](const QString& text) {

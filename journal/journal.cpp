@@ -78,6 +78,10 @@ QString dataFolder() {
     static QString folder;
     std::call_once(once, [] {
         const QString own = QCoreApplication::applicationName();
+        if (own == kAppTitle) {
+            folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+            return;
+        }
         QCoreApplication::setApplicationName(kAppTitle);
         folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         QCoreApplication::setApplicationName(own);

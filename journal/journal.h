@@ -114,7 +114,8 @@ class Journal {
     bool warned_ = false;
 };
 
-// This run's journal, on journalPath() as it was at the first call.
+// This run's journal, on journalPath() as it was at the first call (a program with threads makes
+// that call before they start: finding the data folder is not safe from several threads).
 Journal& thisRun();
 
 // Reading. A record's completion line, when there is one, is folded into it. The file is read
