@@ -9,7 +9,26 @@ PACKAGES  := cmake make g++ clang-14 libclang-rt-14-dev qt6-base-dev qt6-serialp
              libgtest-dev libgmock-dev googletest xvfb xauth fonts-liberation2 qt6-translations-l10n \
              ccache pandoc dpkg-dev desktop-file-utils lintian
 
-.PHONY: all deps build build-san build-app check-portability test run clean format fuzz package
+# The Windows build: Qt for Windows (MinGW-w64) as a tarball or an unpacked folder, outside the
+# repository; unpacked into build-win-qt/. Without it `make test` skips the Windows part.
+BUILD_WIN   ?= build-win
+VEQ_QT_WIN  ?= $(abspath $(CURDIR)/../shared/windows/qt-6.4.2-mingw-w64-x86_64.tar.xz)
+WIN_QT_ROOT := $(CURDIR)/build-win-qt
+ifneq ($(filter %.tar.xz,$(VEQ_QT_WIN)),)
+WIN_QT       := $(WIN_QT_ROOT)/qt6-mingw
+WIN_QT_STAMP := $(WIN_QT)/.unpacked
+else
+WIN_QT       := $(abspath $(VEQ_QT_WIN))
+WIN_QT_STAMP :=
+endif
+HAVE_QT_WIN := $(wildcard $(VEQ_QT_WIN))
+# The cross compiler, Wine to run the tests, NSIS for the setup program (only with a Windows Qt).
+ifneq ($(HAVE_QT_WIN),)
+PACKAGES += g++-mingw-w64-x86-64-posix wine64 wine nsis ninja-build
+endif
+
+.PHONY: all deps build build-san build-app check-portability test run clean format fuzz package \
+        windows windows-package test-windows windows-timing
 FUZZ_SECONDS ?= 20
 
 all: build
@@ -55,6 +74,49 @@ $(BUILD_APP)/CMakeCache.txt: | deps
 build-app: deps $(BUILD_APP)/CMakeCache.txt
 	cmake --build $(BUILD_APP) -j $(JOBS)
 
+# The Windows tree, cross-built with MinGW-w64: veq-cadence.exe, veqctl.exe and the test programs
+# that are not Unix-only, in $(BUILD_WIN)/bin. Its tests run under Wine; the wire tests drive
+# veqctl.exe against the Linux veq-panel-sim of $(BUILD).
+$(WIN_QT_STAMP): $(VEQ_QT_WIN)
+	rm -rf $(WIN_QT_ROOT) && mkdir -p $(WIN_QT_ROOT)
+	tar -xJf $(VEQ_QT_WIN) -C $(WIN_QT_ROOT)
+	touch $@
+
+$(BUILD_WIN)/CMakeCache.txt: | deps $(WIN_QT_STAMP)
+	$(WIN_QT)/bin/qt-cmake -S . -B $(BUILD_WIN) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+	  -DVEQ_WERROR=ON -DVEQ_GTEST_SOURCE=/usr/src/googletest \
+	  -DVEQ_PANEL_SIM=$(CURDIR)/$(BUILD)/bin/veq-panel-sim $(CCACHE)
+
+windows: deps
+ifeq ($(HAVE_QT_WIN),)
+	@echo "make windows: no Qt for Windows at $(VEQ_QT_WIN) (set VEQ_QT_WIN)" >&2; exit 1
+else
+	$(MAKE) $(BUILD_WIN)/CMakeCache.txt
+	cmake --build $(BUILD_WIN) -j $(JOBS)
+endif
+
+# VEQ-Cadence-<version>-win64-setup.exe (NSIS) and VEQ-Cadence-<version>-win64.zip in $(BUILD_WIN).
+windows-package: windows
+	cd $(BUILD_WIN) && cpack -G "NSIS;ZIP"
+
+# The four transfers' time against the floor, through veqctl.exe under Wine (prints; not a test).
+windows-timing: build windows
+	tests/winwire/wire.sh timing $(CURDIR)/$(BUILD_WIN)/wine/run \
+	  $(CURDIR)/$(BUILD_WIN)/bin/veqctl.exe $(CURDIR)/$(BUILD)/bin/veq-panel-sim \
+	  $(CURDIR)/$(BUILD_WIN)/wire/com3 $(CURDIR)/$(BUILD_WIN)/wire/timing
+
+# The Windows test programs under Wine, and the wire and package tests (they need the Linux
+# simulator of $(BUILD)); skipped, and said so, without a Windows Qt.
+test-windows:
+ifeq ($(HAVE_QT_WIN),)
+	@echo "make test: no Qt for Windows at $(VEQ_QT_WIN) (VEQ_QT_WIN):" \
+	  "the Windows build and its tests under Wine are SKIPPED"
+else
+	$(MAKE) build windows
+	cd $(BUILD_WIN) && ctest --output-on-failure -j $(JOBS)
+endif
+
 # No POSIX-only header or Unix-only call outside panelsim/, bench/, tests/.
 check-portability:
 	./scripts/check-portability.sh
@@ -63,12 +125,13 @@ fuzz: build-san
 	./scripts/fuzz.sh $(BUILD_SAN) $(FUZZ_SECONDS)
 
 # Every test, in the plain build and then in the sanitized one, after a bounded fuzzing pass; the
-# application-only build and the portability check first.
+# application-only build and the portability check first; then the Windows tree under Wine.
 test: check-portability build build-app build-san
 	./scripts/fuzz.sh $(BUILD_SAN) $(FUZZ_SECONDS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-windows
 
 # Starts a simulated panel on a pseudo-terminal mapped to COM3 and the application on it.
 run: build
@@ -82,4 +145,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_APP)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_APP) $(BUILD_WIN) $(WIN_QT_ROOT)

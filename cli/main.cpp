@@ -2,11 +2,10 @@
 
 #include <cstdio>
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 
 #include "cli/lib/veqctl.h"
+#include "cli/terminal.h"
 #include "journal/journal.h"
 
 int main(int argc, char* argv[]) {
@@ -25,6 +24,9 @@ int main(int argc, char* argv[]) {
         std::fputs(text.toLocal8Bit().constData(), stderr);
         std::fflush(stderr);
     };
-    if (::isatty(STDERR_FILENO)) console.terminal = stderr;
-    return veq::cli::run(QCoreApplication::arguments().mid(1), console);
+    veq::cli::prepareConsole();
+    console.terminal = veq::cli::progressTerminal();
+    const int status = veq::cli::run(QCoreApplication::arguments().mid(1), console);
+    veq::cli::endWithoutUnloading(status);
+    return status;
 }

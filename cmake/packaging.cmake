@@ -4,6 +4,10 @@
 # documentation folder (the guide next to the program on Windows, where "Aide" looks first).
 # A new program is installed by adding it to VEQ_INSTALLED_PROGRAMS when its target exists.
 include(GNUInstallDirs)
+if(WIN32 AND MINGW)
+    include(cmake/windows-package.cmake)
+    return()
+endif()
 # The documentation folder is named after the package (app/CMakeLists.txt tells "Aide" where).
 set(VEQ_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/veq-cadence)
 

@@ -1,4 +1,5 @@
 #include "link/portmap.h"
+#include "link/fileerror.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,7 +37,7 @@ PortNumbering numberFromFile(const QString& path, const std::vector<ListedPort>&
     if (!f.isOpen() || f.error() != QFileDevice::NoError) {
         numbering = numberPorts({}, {});
         numbering.refusal =
-            QStringLiteral("fichier des ports illisible (%1), ignoré").arg(f.errorString());
+            QStringLiteral("fichier des ports illisible (%1), ignoré").arg(fileErrorText(f));
     } else {
         numbering = numberPorts(listed, bytes);
     }
@@ -51,10 +52,12 @@ bool appendToFile(const QString& path, const QByteArray& bytes) {
     return f.write(bytes) == bytes.size();
 }
 
+#ifndef Q_OS_WIN  // VEQ_COMn: Linux numbering only
 QString environmentDevice(int number) {
     const QByteArray mapped = qgetenv(QStringLiteral("VEQ_COM%1").arg(number).toLatin1());
     return QString::fromLocal8Bit(mapped);
 }
+#endif
 
 }  // namespace
 

@@ -190,8 +190,21 @@ qint64 writeLimitMs(qint64 bytes, double characterSeconds) {
 int QtSerialPort::inBufferCount() {
     // Without an event loop nothing arrives by itself: a short blocking wait pulls in what the
     // line has delivered (and paces a polling loop without holding a core).
+    takeArrived();
     pull(1);
     return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
+}
+
+void QtSerialPort::takeArrived() {
+    if (!port_.isOpen()) return;
+    // A read asks the backend for what the driver holds. On Windows that is what starts a read
+    // again after a purge aborted one: bytes otherwise wait for a receive event that may never
+    // come (Wine sends none after a purge); the wait that follows takes them in. The read is
+    // undone: the bytes stay waiting, counted.
+    port_.startTransaction();
+    port_.read(port_.bytesAvailable() + 1);
+    port_.rollbackTransaction();
+    checkGone();
 }
 
 void QtSerialPort::discardInput() {

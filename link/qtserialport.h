@@ -40,6 +40,8 @@ class QtSerialPort : public SerialPort {
     // Pulls what has arrived, waiting at most `ms`; closes the port when the device has gone.
     void pull(int ms);
     bool checkGone();
+    // Makes the backend read what the driver holds, keeping it in the receive count.
+    void takeArrived();
     // Empties the receive queue (see kPurgeCancelsRead).
     void purgeInput();
 

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "link/fileerror.h"
+
 namespace veq {
 
 namespace {
@@ -28,7 +30,7 @@ bool TraceLog::open(const QString& path, QString& error) {
     }
     file_.setFileName(path);
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-        error = file_.errorString();
+        error = fileErrorText(file_);
         return false;
     }
     since_.start();

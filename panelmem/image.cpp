@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "link/fileerror.h"
+
 namespace veq::image {
 
 QByteArray imageText(const Bytes& memory) {
@@ -57,14 +59,15 @@ std::optional<Bytes> parseImage(const QByteArray& data) {
 bool loadImage(const QString& path, Bytes& memory, QString& error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        error = f.errorString();
+        error = fileErrorText(f);
         return false;
     }
-    // Anything much larger than an image is not one.
-    const QByteArray data = f.read(64 * 1024);
-    const auto image = parseImage(data);
+    // Anything much larger than an image is not one: what lies beyond the limit is never taken
+    // for a part that does not count.
+    const QByteArray data = f.read(kMaxImageFile + 1);
+    const auto image = data.size() > kMaxImageFile ? std::nullopt : parseImage(data);
     if (!image) {
-        error = QStringLiteral("not a memory image (256 hexadecimal digits or 128 bytes)");
+        error = QStringLiteral("pas une image mémoire (256 chiffres hexadécimaux, ou 128 octets)");
         return false;
     }
     memory = *image;
@@ -74,7 +77,7 @@ bool loadImage(const QString& path, Bytes& memory, QString& error) {
 bool saveImage(const QString& path, const Bytes& memory, QString& error) {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(imageText(memory)) < 0 || !f.commit()) {
-        error = f.errorString();
+        error = fileErrorText(f);
         return false;
     }
     return true;

@@ -12,6 +12,8 @@
 namespace veq::image {
 
 inline constexpr int kSize = 128;
+// A file longer than this is no image: comments and spaces never make one that long.
+inline constexpr qint64 kMaxImageFile = 64 * 1024;
 using Bytes = std::array<std::uint8_t, kSize>;
 
 // A memory image as text: 128 bytes as upper-case hexadecimal, 16 per line, addresses in order.

@@ -258,7 +258,8 @@ TEST_F(PrincipalTest, HelpTakesTheApplicationsFolderFirstThenTheInstalledGuide) 
         h.documents.opened.clear();
         principal.MENU_Aide_Click();
         ASSERT_EQ(h.documents.opened.size(), 1u);
-        EXPECT_EQ(h.documents.opened[0], root.filePath(c.opened)) << c.opened;
+        EXPECT_EQ(h.documents.opened[0], QDir::toNativeSeparators(root.filePath(c.opened)))
+            << c.opened;
     }
     QDir::setCurrent(here);
 }

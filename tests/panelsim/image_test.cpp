@@ -84,6 +84,13 @@ TEST(MemoryImage, SavesAndLoadsFiles) {
     error.clear();
     EXPECT_FALSE(loadImage(junk.fileName(), untouched, error));
     EXPECT_FALSE(error.isEmpty());
+    // An image followed by more than an image file ever holds is no image: the tail is not
+    // ignored.
+    QFile tail(dir.filePath("tail.hex"));
+    ASSERT_TRUE(tail.open(QIODevice::WriteOnly));
+    tail.write(imageText(m) + "#" + QByteArray(64 * 1024, ' ') + "\n00");
+    tail.close();
+    EXPECT_FALSE(loadImage(tail.fileName(), untouched, error));
     EXPECT_EQ(untouched[0], 0x11);
     // A folder that does not exist cannot take an image.
     EXPECT_FALSE(saveImage(dir.filePath("no/such/folder/x.hex"), m, error));
