@@ -13,9 +13,9 @@
 #include <QTemporaryDir>
 
 #include "bench/simulator.h"
-#include "panelmem/paramfile.h"
 #include "cli/lib/veqctl.h"
 #include "journal/journal.h"
+#include "panelmem/paramfile.h"
 
 namespace veq::bench {
 
