@@ -13,8 +13,9 @@
 #include <QTemporaryDir>
 
 #include "bench/simulator.h"
-#include "cli/lib/paramfile.h"
 #include "cli/lib/veqctl.h"
+#include "journal/journal.h"
+#include "panelmem/paramfile.h"
 
 namespace veq::bench {
 
@@ -74,6 +75,8 @@ int runFleet(int panels, int runs, const QString& simulatorProgram) {
     }
 
     QTemporaryDir dir;
+    // Simulated panels: their programmings stay out of the user's journal.
+    journal::setJournalPath(dir.filePath(QStringLiteral("journal.jsonl")));
     const QString file = dir.filePath(QStringLiteral("parameters.json"));
     {
         memmap::RateSettings settings;  // the parameter window's settings at load

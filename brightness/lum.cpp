@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "brightness/session.h"
+#include "journal/recorder.h"
 #include "link/exchange.h"
 #include "link/kldbase.h"
 #include "link/ui/configuration.h"
@@ -203,15 +204,35 @@ void LumWindow::repaintControls() {
 }
 
 bool LumWindow::LIT_24C01() {
-    BusyCursor busy;
-    Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
-    return veq::LIT_24C01(ex, grid_, kBrightnessTransfer);
+    Outcome read;
+    {
+        BusyCursor busy;
+        Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
+        read = readMemory(ex, grid_, kBrightnessTransfer);
+    }
+    journal::tell(ctx_.messages,
+                  journal::recordRead(where(), QStringLiteral("Luminosité, grille : Lire"), grid_,
+                                      0, 127, read));
+    return !read.ok();
 }
 
 bool LumWindow::ECRIT_24C01() {
-    BusyCursor busy;
-    Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
-    return veq::ECRIT_24C01(ex, grid_, kBrightnessTransfer);
+    const bool sends = ops::cellsNotBytes(grid_, kBrightnessTransfer).isEmpty();
+    journal::Programming record(where(), QStringLiteral("Luminosité, grille : Envoi"), 0, 127);
+    Outcome write;
+    {
+        BusyCursor busy;
+        if (sends) record.opening(grid_);
+        Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
+        write = writeMemory(ex, grid_, kBrightnessTransfer);
+        record.finish(write, sends);
+    }
+    journal::tell(ctx_.messages, record.warning());
+    return !write.ok();
+}
+
+journal::Where LumWindow::where() {
+    return journal::comPort(ctx_.configuration().MSComm1().commPort());
 }
 
 void LumWindow::but_RD_Click() {
@@ -243,6 +264,8 @@ void LumWindow::but_LIT_LUM_Click() {
         Exchange ex(link.MSComm1(), ctx_.clock);
         read = ops::readBrightness(ex, grid_, brightness::afterFailedRead(link));
     }
+    journal::tell(ctx_.messages, journal::recordRead(where(), QStringLiteral("Luminosité : Lit"),
+                                                     grid_, 0, 127, read.outcome));
     if (read.failed()) {
         brightness::reportFailedRead(link, ctx_.messages, false);
         return;
@@ -278,12 +301,16 @@ void LumWindow::but_ECRIT_LUM_Click() {
     settings.threshold = COMP_LDR->value();
 
     ops::Programming result = ops::Programming::Failed;
+    journal::Programming record(where(), QStringLiteral("Luminosité : Envoi"), 0, 127);
     {
         BusyCursor busy;
         Exchange ex(link.MSComm1(), ctx_.clock);
-        result =
-            ops::programBrightness(ex, grid_, settings, brightness::afterFailedRead(link)).status;
+        const ops::ProgramResult done = ops::programBrightness(
+            ex, grid_, settings, brightness::afterFailedRead(link), record.hooks());
+        record.finish(done);
+        result = done.status;
     }
+    journal::tell(ctx_.messages, record.warning());
     if (result == ops::Programming::NotRead) {
         brightness::reportFailedRead(link, ctx_.messages, true);
         return;

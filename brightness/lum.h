@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QWidget>
 
+#include "journal/recorder.h"
 #include "link/ui/context.h"
 #include "panelmem/grid.h"
 
@@ -38,6 +39,8 @@ class LumWindow : public QWidget {
 
     // The whole-memory transfers of this window; true when they failed.
     bool LIT_24C01();
+    // The port as the journal names it.
+    journal::Where where();
     bool ECRIT_24C01();
 
     MemoryGrid& grid() { return grid_; }

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 
 #include "brightness/session.h"
+#include "journal/recorder.h"
 #include "link/exchange.h"
 #include "link/kldbase.h"
 #include "link/ui/configuration.h"
@@ -253,9 +254,20 @@ bool SwWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool SwWindow::LIT_24C01() {
-    BusyCursor busy;
-    Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
-    return veq::LIT_24C01(ex, grid_, kMicroswitchTransfer);
+    Outcome read;
+    {
+        BusyCursor busy;
+        Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
+        read = readMemory(ex, grid_, kMicroswitchTransfer);
+    }
+    journal::tell(ctx_.messages,
+                  journal::recordRead(where(), QStringLiteral("Microswitches, grille : Lire"),
+                                      grid_, 0, 127, read));
+    return !read.ok();
+}
+
+journal::Where SwWindow::where() {
+    return journal::comPort(ctx_.configuration().MSComm1().commPort());
 }
 
 void SwWindow::but_RD_Click() {
@@ -290,6 +302,9 @@ void SwWindow::LIT_SW_Click() {
         Exchange ex(link.MSComm1(), ctx_.clock);
         read = ops::readSwitches(ex, grid_, brightness::afterFailedRead(link));
     }
+    journal::tell(ctx_.messages,
+                  journal::recordRead(where(), QStringLiteral("Lire la position des microswitches"),
+                                      grid_, 0, 127, read.outcome));
     if (read.failed()) {
         brightness::reportFailedRead(link, ctx_.messages, false);
         return;

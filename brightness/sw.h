@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QWidget>
 
+#include "journal/recorder.h"
 #include "link/ui/context.h"
 #include "panelmem/grid.h"
 
@@ -36,6 +37,8 @@ class SwWindow : public QWidget {
     void but_RD_Click();
     // The whole-memory read of this window; true when it failed.
     bool LIT_24C01();
+    // The port as the journal names it.
+    journal::Where where();
 
     MemoryGrid& grid() { return grid_; }
 

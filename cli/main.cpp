@@ -6,10 +6,14 @@
 
 #include "cli/lib/veqctl.h"
 #include "cli/terminal.h"
+#include "journal/journal.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("veqctl"));
+    veq::journal::setProgram(QStringLiteral("veqctl"));
+    // Its folder is found here, before any port's thread appends to it.
+    veq::journal::thisRun();
 
     veq::cli::Console console;
     console.out = [](const QString& text) {

@@ -67,7 +67,8 @@ RateRead readRate(Exchange& ex, MemoryGrid& grid) {
     return r;
 }
 
-ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettings& settings) {
+ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettings& settings,
+                          const WriteHooks& hooks) {
     memmap::encodeRate(settings, grid);
     // No setting lives in 125..127: never read, they go as "00", as they always have.
     for (int a = kUnmappedFirst; a <= kUnmappedLast; ++a)
@@ -78,6 +79,7 @@ ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSett
         return {Programming::NotRead, writeMemory(ex, grid, kRateTransfer)};
     }
 
+    if (hooks.beforeWrite) hooks.beforeWrite(grid);
     const Outcome write = writeMemory(ex, grid, kRateTransfer);
     ex.send(Prefix::P31, "OOO");
     ex.settle();
@@ -93,7 +95,8 @@ BrightnessRead readBrightness(Exchange& ex, MemoryGrid& grid, AfterFailedRead af
 }
 
 ProgramResult programBrightness(Exchange& ex, MemoryGrid& grid,
-                                const memmap::BrightnessSettings& settings, AfterFailedRead after) {
+                                const memmap::BrightnessSettings& settings, AfterFailedRead after,
+                                const WriteHooks& hooks) {
     wakeUp(ex, false);
     // The three cells are changed in a fresh copy of the whole memory. Without one the grid holds
     // "Er" marks, not the panel's bytes, and writing it back would overwrite the other 125 bytes.
@@ -103,8 +106,10 @@ ProgramResult programBrightness(Exchange& ex, MemoryGrid& grid,
         return {Programming::NotRead,
                 Outcome{Cause::NotSent, read.received, read.expected, read.cause}};
     }
+    if (hooks.afterRead) hooks.afterRead(grid);
     memmap::encodeBrightness(settings, grid);
     ex.settle();
+    if (hooks.beforeWrite) hooks.beforeWrite(grid);
     const Outcome write = writeMemory(ex, grid, kBrightnessTransfer);
     ex.send(kWholeMemory, "OOO");
     ex.settle();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QVector>
 
@@ -19,6 +21,16 @@ enum class Programming {
     Done,     // every frame went out and the panel confirmed the write
     Failed,   // the write went out but was not confirmed (or a read it needed failed)
     NotRead,  // nothing was written: the memory it needs was not read successfully first
+};
+
+// What a programming tells its caller on the way, for the journal; neither sends nor waits.
+struct WriteHooks {
+    // The grid as the programming's own read left it, before any setting goes into it (only the
+    // programmings that read first: the brightness window's).
+    std::function<void(const MemoryGrid& read)> afterRead;
+    // The grid as it is about to be written, right before the first frame of the write; not
+    // called when nothing is written.
+    std::function<void(const MemoryGrid& toWrite)> beforeWrite;
 };
 
 // What a programming came to, and why when it was not Done.
@@ -45,7 +57,8 @@ RateRead readRate(Exchange& ex, MemoryGrid& grid);
 // never read (empty) are filled with "00"; when any of 96..127 then holds no byte (after a failed
 // read they hold "Er") nothing is sent and the result is NotRead. Otherwise ECRIT_24C01 of 96..127,
 // then "OOO", a settle wait and "RRR" (prefix "31"); Done or Failed by the write's confirmation.
-ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettings& settings);
+ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettings& settings,
+                          const WriteHooks& hooks = {});
 
 // ---------------------------------------------------------------------------------------------
 // Brightness and microswitches (whole memory, prefix "_31")
@@ -68,7 +81,8 @@ BrightnessRead readBrightness(Exchange& ex, MemoryGrid& grid, AfterFailedRead af
 // read ends here with NotRead: the grid holds no bytes to write back), the settings into 60..62,
 // settle, ECRIT_24C01 of the whole memory, "OOO", settle, "LLL", five "RRR".
 ProgramResult programBrightness(Exchange& ex, MemoryGrid& grid,
-                                const memmap::BrightnessSettings& settings, AfterFailedRead after);
+                                const memmap::BrightnessSettings& settings, AfterFailedRead after,
+                                const WriteHooks& hooks = {});
 
 struct SwitchesRead {
     Outcome outcome{Cause::NoAnswer};

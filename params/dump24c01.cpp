@@ -11,6 +11,8 @@
 #include <QLocale>
 #include <QMouseEvent>
 
+#include "journal/known.h"
+#include "journal/recorder.h"
 #include "link/exchange.h"
 #include "link/kldbase.h"
 #include "link/ui/configuration.h"
@@ -18,6 +20,7 @@
 #include "link/ui/windows.h"
 #include "panelmem/messages.h"
 #include "panelmem/operations.h"
+#include "panelmem/paramfile.h"
 #include "panelmem/settings.h"
 #include "panelmem/transfer.h"
 
@@ -27,6 +30,13 @@ namespace {
 
 const QColor kGreenBack(0, 255, 0);
 const QColor kWhiteBack(255, 255, 255);
+
+// The operations as the journal names them: the buttons' captions.
+const QString kReadButton = QStringLiteral("Lire les paramètres");
+const QString kProgramButton = QStringLiteral("Programme les paramètres");
+const QString kGridReadButton = QStringLiteral("Paramètres, grille : Lire");
+const QString kGridWriteButton = QStringLiteral("Paramètres, grille : Envoi");
+constexpr int kRateLast = 127;
 
 const QString kReadFirst = QStringLiteral(
     "Les paramètres du panneau doivent d'abord être lus avec succès (« Lire les paramètres ») "
@@ -630,6 +640,9 @@ void Dump24c01::but_lit_para_Click() {
         Exchange ex(link.MSComm1(), ctx_.clock);
         read = ops::readRate(ex, grid_);
     }
+    journal::tell(ctx_.messages,
+                  journal::recordRead(journal::comPort(link.MSComm1().commPort()), kReadButton,
+                                      grid_, kRateTransfer.firstAddress, kRateLast, read.outcome));
 
     // A read without the panel's answer leaves "Er" in the cells, which the blank test would take
     // for a memory never programmed: the operator is told of the failure alone (as SEL_REP says),
@@ -671,45 +684,88 @@ memmap::RateSettings Dump24c01::settings(quint32 timeBase) const {
     return s;
 }
 
+std::optional<memmap::RateSettings> Dump24c01::checkedSettings(QString& warning) const {
+    for (int i = 1; i <= 4; ++i) {
+        const int before = HScroll1[static_cast<size_t>(i - 1)]->value();
+        if (HScroll1[static_cast<size_t>(i)]->value() < before + settings::kRangeGap) {
+            warning = QStringLiteral("Le curseur entre la plage ") + integer(i) +
+                      QStringLiteral(" et ") + integer(i + 1) + QStringLiteral(" doit être >=à") +
+                      decimal((before + settings::kRangeGap) / 10.0) + QStringLiteral(" !");
+            return std::nullopt;
+        }
+    }
+    // The panel counts with this number: nothing goes out without a valid one.
+    const std::optional<quint32> timeBase = memmap::parseTimeBaseText(Text5->text());
+    if (!timeBase) {
+        warning = QStringLiteral("La base de temps « ") + Text5->text().trimmed() +
+                  QStringLiteral(
+                      " » n'est pas un nombre entier de 1 à 2147483647. "
+                      "Veuillez la corriger : rien n'a été programmé.");
+        return std::nullopt;
+    }
+    return settings(*timeBase);
+}
+
+void Dump24c01::applySettings(const memmap::RateSettings& s) {
+    for (int i = 0; i < 5; ++i) {
+        setRangeColour(i, s.ranges[static_cast<size_t>(i)].colour);
+        HScroll1[static_cast<size_t>(i)]->setValue(s.ranges[static_cast<size_t>(i)].slider);
+    }
+    for (QButtonGroup* g : {brightnessGroup, digitsGroup, modeGroup, suppressGroup}) deselectAll(g);
+    if (s.brightnessOption) brightnessGroup->button(s.brightnessOption)->setChecked(true);
+    HScroll2->setValue(s.averaging2);
+    HScroll3->setValue(s.averaging1);
+    Option2_Click(memmap::kTimeBaseOther);
+    Option2_Click(0);
+    Option2_Click(memmap::timeBaseChoice(static_cast<qint32>(s.timeBase)));
+    Text5->setText(QString::number(s.timeBase));
+    HScroll4->setValue(s.antiBounce);
+    HScroll6->setValue(s.relay1);
+    HScroll7->setValue(s.relay2);
+    if (s.flags.digits) digitsGroup->button(s.flags.digits)->setChecked(true);
+    if (s.flags.mode) modeGroup->button(s.flags.mode)->setChecked(true);
+    if (s.flags.suppress) suppressGroup->button(s.flags.suppress)->setChecked(true);
+    HScroll5->setValue(s.stopThreshold);
+    HScroll4_Change();
+}
+
+bool Dump24c01::loadBytes(int from, const QByteArray& bytes) {
+    journal::putBytes(grid_, from, bytes);
+    for (int a = from; a < from + bytes.size(); ++a) grid_.setColour(a, colour::kWhite);
+    if (from > kRateTransfer.firstAddress || from + bytes.size() - 1 < kRateLast) return false;
+    if (memmap::isBlank(grid_)) return false;
+    applySettings(paramfile::settingsFromMemory(grid_));
+    return true;
+}
+
 void Dump24c01::but_ecrit_para_Click() {
     LinkSettings& link = ctx_.configuration();
     if (!PORT_OUVERT(link, ctx_.messages)) return;
 
-    for (int i = 1; i <= 4; ++i) {
-        const int before = HScroll1[static_cast<size_t>(i - 1)]->value();
-        if (HScroll1[static_cast<size_t>(i)]->value() < before + settings::kRangeGap) {
-            ctx_.messages.show(
-                QStringLiteral("Le curseur entre la plage ") + integer(i) + QStringLiteral(" et ") +
-                    integer(i + 1) + QStringLiteral(" doit être >=à") +
-                    decimal((before + settings::kRangeGap) / 10.0) + QStringLiteral(" !"),
-                Icon::Warning);
-            return;
-        }
-    }
-
-    // The panel counts with this number: nothing goes out without a valid one.
-    const std::optional<quint32> timeBase = memmap::parseTimeBaseText(Text5->text());
-    if (!timeBase) {
-        ctx_.messages.show(QStringLiteral("La base de temps « ") + Text5->text().trimmed() +
-                               QStringLiteral(" » n'est pas un nombre entier de 1 à 2147483647. "
-                                              "Veuillez la corriger : rien n'a été programmé."),
-                           Icon::Warning);
+    QString warning;
+    const std::optional<memmap::RateSettings> checked = checkedSettings(warning);
+    if (!checked) {
+        ctx_.messages.show(warning, Icon::Warning);
         return;
     }
 
     ops::Programming result = ops::Programming::Failed;
+    journal::Programming record(journal::comPort(link.MSComm1().commPort()), kProgramButton,
+                                kRateTransfer.firstAddress, kRateLast);
     {
         BusyCursor busy;
         Exchange ex(link.MSComm1(), ctx_.clock);
-        result = ops::programRate(ex, grid_, settings(*timeBase)).status;
+        const ops::ProgramResult done = ops::programRate(ex, grid_, *checked, record.hooks());
+        record.finish(done);
+        result = done.status;
     }
     // After a failed read part of the memory is unknown: nothing was sent, and reading again is
     // what helps, not trying again.
-    if (result == ops::Programming::NotRead) {
+    if (result == ops::Programming::NotRead)
         ctx_.messages.show(kReadFirst, Icon::Warning);
-        return;
-    }
-    finalMessage(result == ops::Programming::Failed, ops::kProgrammingDone);
+    else
+        finalMessage(result == ops::Programming::Failed, ops::kProgrammingDone);
+    journal::tell(ctx_.messages, record.warning());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -718,9 +774,15 @@ void Dump24c01::but_ecrit_para_Click() {
 void Dump24c01::but_RD_Click() {
     LinkSettings& link = ctx_.configuration();
     if (!PORT_OUVERT(link, ctx_.messages)) return;
-    BusyCursor busy;
-    Exchange ex(link.MSComm1(), ctx_.clock);
-    LIT_24C01(ex, grid_, kRateTransfer);
+    Outcome read;
+    {
+        BusyCursor busy;
+        Exchange ex(link.MSComm1(), ctx_.clock);
+        read = readMemory(ex, grid_, kRateTransfer);
+    }
+    journal::tell(ctx_.messages,
+                  journal::recordRead(journal::comPort(link.MSComm1().commPort()), kGridReadButton,
+                                      grid_, kRateTransfer.firstAddress, kRateLast, read));
 }
 
 void Dump24c01::but_WR_Click() {
@@ -729,12 +791,16 @@ void Dump24c01::but_WR_Click() {
     // A cell nobody read or typed would overwrite the panel's byte: the write refuses the grid,
     // and the operator is told which cells whatever SEL_REP says.
     const QVector<int> refused = ops::cellsNotBytes(grid_, kRateTransfer);
+    journal::Programming record(journal::comPort(link.MSComm1().commPort()), kGridWriteButton,
+                                kRateTransfer.firstAddress, kRateLast);
     {
         BusyCursor busy;
+        if (refused.isEmpty()) record.opening(grid_);
         Exchange ex(link.MSComm1(), ctx_.clock);
-        ECRIT_24C01(ex, grid_, kRateTransfer);
+        record.finish(writeMemory(ex, grid_, kRateTransfer), refused.isEmpty());
     }
     if (!refused.isEmpty()) ctx_.messages.show(ops::notBytesWarning(refused), Icon::Warning);
+    journal::tell(ctx_.messages, record.warning());
 }
 
 }  // namespace veq

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -48,6 +49,16 @@ class Dump24c01 : public QWidget {
     void but_WR_Click();
 
     MemoryGrid& grid() { return grid_; }
+
+    // The settings the controls hold, checked as "Programme les paramètres" checks them (the range
+    // gaps, the time base): nothing when a check fails, and `warning` is the message it shows.
+    std::optional<memmap::RateSettings> checkedSettings(QString& warning) const;
+    // The controls take these settings (from a parameter file, a journal record).
+    void applySettings(const memmap::RateSettings& s);
+    // Bytes from address `from` on into the grid's cells, then, when they cover 96..127 and hold
+    // a programmed memory, the settings there into the controls. False when the controls were
+    // left as they were (the bytes do not cover 96..127, or the memory there is blank).
+    bool loadBytes(int from, const QByteArray& bytes);
 
   private:
     void Form_Load();

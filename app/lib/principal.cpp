@@ -16,6 +16,7 @@
 #include "link/ui/detect.h"
 #include "link/ui/windows.h"
 #include "params/dump24c01.h"
+#include "params/paramfiles.h"
 
 namespace veq {
 
@@ -48,6 +49,16 @@ const std::vector<Menu>& menuTable() {
            &Principal::MENU_OUVRIR_Click},
           {"MENU_ENREGISTRER", "&Enregistrer une configuration", State::NotOffered,
            &Principal::MENU_ENREGISTRER_Click},
+          // The parameter file and the journal, for the parameter window.
+          {nullptr, nullptr, State::Offered, nullptr},
+          {"MENU_PARAM_OUVRIR", "Ouvrir un &fichier de paramètres...", State::Offered,
+           &Principal::MENU_PARAM_OUVRIR_Click},
+          {"MENU_PARAM_ENREGISTRER", "Enregistrer les paramètres dans un fichier...",
+           State::Offered, &Principal::MENU_PARAM_ENREGISTRER_Click},
+          {"MENU_PARAM_COMPARER", "Co&mparer les paramètres avec un fichier...", State::Offered,
+           &Principal::MENU_PARAM_COMPARER_Click},
+          {"MENU_JOURNAL", "&Journal des opérations...", State::Offered,
+           &Principal::MENU_JOURNAL_Click},
           {"MENU_QUITTER", "&Quitter", State::Offered, &Principal::MENU_QUITTER_Click}}},
         {"MENU_CONFIGURER2",
          "&Configuration",
@@ -109,6 +120,10 @@ void Principal::buildMenus() {
         menu->setObjectName(QLatin1String(m.name));
         menu->menuAction()->setObjectName(QLatin1String(m.name));
         for (const Entry& e : m.entries) {
+            if (!e.name) {
+                menu->addSeparator();
+                continue;
+            }
             QAction* a = menu->addAction(QString::fromUtf8(e.caption));
             a->setObjectName(QLatin1String(e.name));
             a->setVisible(e.state != State::Hidden);
@@ -178,6 +193,47 @@ SwWindow& Principal::microswitches() {
 
 Fichier& Principal::fichier() {
     return *fichier_;
+}
+
+ParamFiles Principal::paramFiles() {
+    return ParamFiles(ctx_, parameters());
+}
+
+ComparisonWindow& Principal::comparison() {
+    if (!comparison_) adopt(comparison_ = new ComparisonWindow);
+    return *comparison_;
+}
+
+JournalWindow& Principal::journal() {
+    if (!journal_) {
+        adopt(journal_ = new JournalWindow(ctx_, [this]() -> Dump24c01& { return parameters(); }));
+        connect(journal_, &JournalWindow::loaded, this, [this] { bringForward(&parameters()); });
+    }
+    return *journal_;
+}
+
+void Principal::MENU_PARAM_OUVRIR_Click() {
+    bringForward(&parameters());
+    paramFiles().open();
+}
+
+void Principal::MENU_PARAM_ENREGISTRER_Click() {
+    bringForward(&parameters());
+    paramFiles().save();
+}
+
+void Principal::MENU_PARAM_COMPARER_Click() {
+    bringForward(&parameters());
+    const auto found = paramFiles().compare();
+    if (!found) return;
+    comparison().showDifferences(found->file, found->differences);
+    bringForward(&comparison());
+}
+
+void Principal::MENU_JOURNAL_Click() {
+    bringForward(&parameters());
+    journal().refresh();
+    bringForward(&journal());
 }
 
 void Principal::MDIForm_Load() {

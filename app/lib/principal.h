@@ -19,6 +19,9 @@ class Dump24c01;
 class LumWindow;
 class SwWindow;
 class Fichier;
+class ParamFiles;
+class ComparisonWindow;
+class JournalWindow;
 
 // The main window: a multiple-document frame whose menus lead to every other window.
 class Principal : public QMainWindow {
@@ -43,6 +46,10 @@ class Principal : public QMainWindow {
     LumWindow& brightness();
     SwWindow& microswitches();
     Fichier& fichier();
+    // The parameter file operations on the parameter window, and the windows they show.
+    ParamFiles paramFiles();
+    ComparisonWindow& comparison();
+    JournalWindow& journal();
 
     QMdiArea* mdiArea() const { return mdi_; }
     QAction* menuAction(const char* name) const;
@@ -53,6 +60,10 @@ class Principal : public QMainWindow {
     void MENU_NOUVELLE_Click();
     void MENU_OUVRIR_Click();
     void MENU_ENREGISTRER_Click();
+    void MENU_PARAM_OUVRIR_Click();
+    void MENU_PARAM_ENREGISTRER_Click();
+    void MENU_PARAM_COMPARER_Click();
+    void MENU_JOURNAL_Click();
     void MENU_QUITTER_Click();
     void MENU_CONFIGURER_Click();
     void MENU_DETECT_Click();
@@ -80,6 +91,8 @@ class Principal : public QMainWindow {
     QPointer<LumWindow> brightness_;
     QPointer<SwWindow> microswitches_;
     std::unique_ptr<Fichier> fichier_;
+    QPointer<ComparisonWindow> comparison_;
+    QPointer<JournalWindow> journal_;
     std::function<void()> endApplication_;
     QString appFolder_;
 };

@@ -8,10 +8,10 @@
 #include <QFileInfo>
 
 #include "cli/lib/jobs.h"
-#include "cli/lib/paramfile.h"
 #include "config/configfile.h"
 #include "link/detection.h"
 #include "link/portmap.h"
+#include "panelmem/paramfile.h"
 
 namespace veq::cli {
 
@@ -183,6 +183,11 @@ std::optional<image::Bytes> imageToWrite(const QString& path, bool force, QStrin
             path, why.isEmpty() ? QStringLiteral("pas un fichier") : why);
         return std::nullopt;
     }
+    if (!writable(bytes, force, path, error)) return std::nullopt;
+    return bytes;
+}
+
+bool writable(const image::Bytes& bytes, bool force, const QString& name, QString& error) {
     // The memory map's blank test, as every window applies it: 6Ch is not looked at (it holds the
     // brightness code once a brightness was programmed).
     MemoryGrid image;
@@ -191,10 +196,10 @@ std::optional<image::Bytes> imageToWrite(const QString& path, bool force, QStrin
         error = QStringLiteral(
                     "%1 : mémoire vierge, pas de signature « ZUK » (ni 5Ah en 6Ah ni 55h en 6Bh) "
                     "; --force pour l'écrire quand même")
-                    .arg(path);
-        return std::nullopt;
+                    .arg(name);
+        return false;
     }
-    return bytes;
+    return true;
 }
 
 std::optional<memmap::BrightnessSettings> brightnessSettings(const Request& q, QString& error) {

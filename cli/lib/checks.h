@@ -33,6 +33,8 @@ std::optional<memmap::RateSettings> parameterFile(const QString& path, QString& 
 
 // A memory image to write; one the memory map counts as blank only with --force.
 std::optional<image::Bytes> imageToWrite(const QString& path, bool force, QString& error);
+// The same check of an image from elsewhere (`name` says where, in the error).
+bool writable(const image::Bytes& bytes, bool force, const QString& name, QString& error);
 
 // --mode, --period and --threshold of "brightness set" (the window's defaults without them).
 std::optional<memmap::BrightnessSettings> brightnessSettings(const Request& q, QString& error);

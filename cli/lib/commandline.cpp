@@ -48,6 +48,9 @@ void store(Request& q, Option option, const QString& value) {
         case kThreshold:
             q.threshold = value;
             break;
+        case kLast:
+            q.last = value;
+            break;
     }
 }
 
@@ -69,10 +72,11 @@ const std::vector<OptionName>& optionNames() {
         {kOutput, "-o", "--output", "FICHIER",
          "le fichier à écrire (params get, memory read ; un seul port)"},
         {kForce, nullptr, "--force", nullptr,
-         "memory write : écrit aussi une image sans signature"},
+         "memory write, restore : écrit aussi une image sans signature"},
         {kMode, nullptr, "--mode", "M", nullptr},
         {kPeriod, nullptr, "--period", "S", nullptr},
         {kThreshold, nullptr, "--threshold", "T", nullptr},
+        {kLast, nullptr, "--last", "N", "journal : les N derniers enregistrements (20 par défaut)"},
     };
     return names;
 }

@@ -22,6 +22,7 @@ enum Option : unsigned {
     kMode = 1u << 6,
     kPeriod = 1u << 7,
     kThreshold = 1u << 8,
+    kLast = 1u << 9,
 };
 
 struct OptionName {
@@ -42,7 +43,7 @@ QString longNames(unsigned options);
 struct Request {
     QStringList words;  // the command and its arguments
     QStringList ports;  // the values of -p, as typed
-    QString config, trace, output, mode, period, threshold;
+    QString config, trace, output, mode, period, threshold, last;
     bool json = false, force = false, help = false;
     std::vector<std::pair<Option, QString>> given;  // each option as it was typed, in order
 };

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "cli/lib/commandline.h"
+#include "cli/lib/veqctl.h"
 #include "link/exchange.h"
 #include "link/outcome.h"
 
@@ -26,6 +27,7 @@ struct PortResult {
     Outcome outcome;   // how the exchanges with the panel ended (Done when none failed)
     OpenFailure opening = OpenFailure::None;  // why the port did not open
     QString detail;                           // the system's own text about the failure
+    QString journal;  // the warning of a journal that cannot be written (once in a run)
 };
 
 // A command's work on one port, through an exchange on that port's line and clock.
@@ -58,6 +60,8 @@ struct Command {
     // Everything the command can check before the first frame (its file, its option values);
     // the work for each port when all is well, otherwise nothing and `error` says why.
     std::function<std::optional<PortJob>(const Request& q, QString& error)> prepare;
+    // A command without ports (Ports::None) that is not "ports": its whole run; the exit status.
+    std::function<int(const Request& q, Console& console)> local;
 };
 
 // Every command, in the order of the help.

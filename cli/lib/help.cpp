@@ -55,7 +55,11 @@ QString helpText() {
                       "\n"
                       "-p, --config et --trace servent aux commandes du panneau, --trace aussi à "
                       "detect, --json\n"
-                      "à toutes ; une option dont la commande ne se sert pas est refusée.\n"
+                      "à toutes, -p aussi à journal ; une option dont la commande ne se sert pas "
+                      "est refusée.\n"
+                      "\n"
+                      "Chaque lecture et chaque programmation s'inscrit au journal des opérations "
+                      "(voir journal).\n"
                       "\n"
                       "Quand une opération échoue, le message des fenêtres est suivi d'une ligne "
                       "qui dit\n"
@@ -65,7 +69,7 @@ QString helpText() {
                       "2 mauvais\n"
                       "usage ou mauvais fichier (rien n'a été envoyé) ; 3 la relecture diffère de "
                       "ce qui a été\n"
-                      "écrit.\n");
+                      "écrit ; 4 params diff ou memory diff : le panneau diffère du fichier.\n");
 }
 
 }  // namespace veq::cli

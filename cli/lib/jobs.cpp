@@ -2,13 +2,17 @@
 
 #include <QJsonArray>
 
-#include "cli/lib/paramfile.h"
+#include "cli/lib/commandline.h"
 #include "cli/lib/veqctl.h"
+#include "journal/compare.h"
+#include "journal/known.h"
+#include "journal/recorder.h"
 #include "link/detection.h"
 #include "link/portmap.h"
 #include "panelmem/grid.h"
 #include "panelmem/messages.h"
 #include "panelmem/operations.h"
+#include "panelmem/paramfile.h"
 #include "panelmem/transfer.h"
 
 namespace veq::cli::jobs {
@@ -62,6 +66,48 @@ void compared(PortResult& r, const MemoryGrid& written, const MemoryGrid& back, 
         return;
     }
     r.message = ops::kProgrammingDone;
+}
+
+// The port of the result and the device behind it, for the journal.
+journal::Where where(const PortResult& r) {
+    if (const auto n = comNumber(r.port)) return journal::comPort(*n);
+    return {r.port, r.port};
+}
+
+// The journal's warning, kept for the end of the run (the first one only).
+void note(PortResult& r, const QString& warning) {
+    if (r.journal.isEmpty()) r.journal = warning;
+}
+
+void recorded(PortResult& r, const QString& operation, const MemoryGrid& grid, int from, int to,
+              const Outcome& outcome) {
+    note(r, journal::recordRead(where(r), operation, grid, from, to, outcome));
+}
+
+// The differences as lines ("Base de temps (time_base) : panneau heure, fichier minute") and data;
+// status 4 when there are any.
+void differencesOut(PortResult& r, const QVector<journal::Difference>& diffs) {
+    QJsonArray list;
+    for (const journal::Difference& d : diffs) {
+        // A byte no setting covers is named by its address alone ("Octet 00h").
+        const QString name =
+            d.label.endsWith(d.key) ? d.label : QStringLiteral("%1 (%2)").arg(d.label, d.key);
+        r.out << QStringLiteral("%1 : panneau %2, fichier %3").arg(name, d.panel, d.other);
+        list.append(QJsonObject{{QStringLiteral("key"), d.key},
+                                {QStringLiteral("label"), d.label},
+                                {QStringLiteral("panel"), d.panel},
+                                {QStringLiteral("file"), d.other}});
+    }
+    r.json.insert(QStringLiteral("differences"), list);
+    if (diffs.isEmpty()) {
+        r.message = QStringLiteral("Le panneau et le fichier sont identiques.");
+        return;
+    }
+    r.exit = kDiffer;
+    r.message =
+        diffs.size() == 1
+            ? QStringLiteral("1 différence entre le panneau et le fichier.")
+            : QStringLiteral("%1 différences entre le panneau et le fichier.").arg(diffs.size());
 }
 
 QJsonValue modeJson(const std::optional<int>& option) {
@@ -129,6 +175,7 @@ void detect(Exchange& ex, PortResult& r) {
 void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
     MemoryGrid grid;
     const ops::RateRead read = ops::readRate(ex, grid);
+    recorded(r, QStringLiteral("params get"), grid, kRateTransfer.firstAddress, 127, read.outcome);
     if (!read.outcome.ok()) return failed(r, read.outcome);
     if (read.blank) {
         r.exit = kFailed;
@@ -141,44 +188,105 @@ void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
     if (!toFile) r.out << parametersText(s).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings) {
+void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings,
+               const QString& operation) {
     // The panel's own bytes first: those the settings do not cover (125..127) go back as they
-    // were, and a panel that does not answer is left untouched.
+    // were, and a panel that does not answer is left untouched. They are the journal's "before".
+    journal::Programming p(where(r), operation, kRateTransfer.firstAddress, 127);
+    const auto end = [&](const Outcome& o) {
+        note(r, p.warning());
+        failed(r, o);
+    };
     MemoryGrid grid;
-    if (const auto read = ops::readRate(ex, grid); !read.outcome.ok())
-        return failed(r, read.outcome);
-    if (const auto done = ops::programRate(ex, grid, settings); !done.outcome.ok())
-        return failed(r, done.outcome);
+    if (const auto read = ops::readRate(ex, grid); !read.outcome.ok()) {
+        p.finish(read.outcome, true);
+        return end(read.outcome);
+    }
+    p.setBefore(grid);
+    const auto done = ops::programRate(ex, grid, settings, p.hooks());
+    if (!done.outcome.ok()) {
+        p.finish(done);
+        return end(done.outcome);
+    }
     MemoryGrid back;
-    if (const auto read = ops::readRate(ex, back); !read.outcome.ok())
-        return failed(r, read.outcome);
+    if (const auto read = ops::readRate(ex, back); !read.outcome.ok()) {
+        p.finish(read.outcome, true);
+        return end(read.outcome);
+    }
+    p.finish(done, journal::gridBytes(back, kRateTransfer.firstAddress, 127));
+    note(r, p.warning());
     compared(r, grid, back, kRateTransfer.firstAddress, kRateTransfer.byteCount);
 }
 
 void memoryRead(Exchange& ex, PortResult& r, bool toFile) {
     MemoryGrid grid;
-    if (const Outcome read = readMemory(ex, grid, kBrightnessTransfer); !read.ok())
-        return failed(r, read);
+    const Outcome read = readMemory(ex, grid, kBrightnessTransfer);
+    recorded(r, QStringLiteral("memory read"), grid, 0, 127, read);
+    if (!read.ok()) return failed(r, read);
     const QByteArray text = image::imageText(gridBytes(grid));
     r.json.insert(QStringLiteral("memory"), QString::fromLatin1(text).simplified());
     r.message = ops::kReadDone;
     if (!toFile) r.out << QString::fromLatin1(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes) {
+void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes, const QString& operation) {
+    // What the panel holds first, for the journal; a panel that does not answer is left alone.
+    journal::Programming p(where(r), operation, 0, 127);
+    const auto end = [&](const Outcome& o) {
+        note(r, p.warning());
+        failed(r, o);
+    };
+    MemoryGrid before;
+    if (const Outcome read = readMemory(ex, before, kBrightnessTransfer); !read.ok()) {
+        p.finish(read, true);
+        return end(read);
+    }
+    p.setBefore(before);
     MemoryGrid grid;
     putBytes(grid, bytes);
-    if (const Outcome write = writeMemory(ex, grid, kBrightnessTransfer); !write.ok())
-        return failed(r, write);
+    p.opening(grid);
+    if (const Outcome write = writeMemory(ex, grid, kBrightnessTransfer); !write.ok()) {
+        p.finish(write, true);
+        return end(write);
+    }
     MemoryGrid back;
-    if (const Outcome read = readMemory(ex, back, kBrightnessTransfer); !read.ok())
-        return failed(r, read);
+    if (const Outcome read = readMemory(ex, back, kBrightnessTransfer); !read.ok()) {
+        p.finish(read, true);
+        return end(read);
+    }
+    p.finish(Outcome{}, true, journal::gridBytes(back, 0, 127));
+    note(r, p.warning());
     compared(r, grid, back, 0, image::kSize);
+}
+
+void paramsDiff(Exchange& ex, PortResult& r, const memmap::RateSettings& file) {
+    MemoryGrid grid;
+    const ops::RateRead read = ops::readRate(ex, grid);
+    recorded(r, QStringLiteral("params diff"), grid, kRateTransfer.firstAddress, 127, read.outcome);
+    if (!read.outcome.ok()) return failed(r, read.outcome);
+    if (read.blank) {
+        r.exit = kFailed;
+        r.message = ops::kBlankMemory;
+        return;
+    }
+    differencesOut(r, journal::compareSettings(settingsFromMemory(grid), file));
+}
+
+void memoryDiff(Exchange& ex, PortResult& r, const image::Bytes& file) {
+    MemoryGrid grid;
+    const Outcome read = readMemory(ex, grid, kBrightnessTransfer);
+    recorded(r, QStringLiteral("memory diff"), grid, 0, 127, read);
+    if (!read.ok()) return failed(r, read);
+    const image::Bytes panel = gridBytes(grid);
+    differencesOut(r, journal::compareMemories(
+                          QByteArray(reinterpret_cast<const char*>(panel.data()), image::kSize),
+                          QByteArray(reinterpret_cast<const char*>(file.data()), image::kSize), 0));
 }
 
 void brightnessGet(Exchange& ex, PortResult& r) {
     MemoryGrid grid;
     const auto read = ops::readBrightness(ex, grid, ops::AfterFailedRead::SendNothing);
+    recorded(r, QStringLiteral("brightness get"), grid, 0, 127, read.outcome);
     if (!read.outcome.ok()) return failed(r, read.outcome);
     const auto& b = read.reading;
     r.json.insert(QStringLiteral("brightness"),
@@ -197,7 +305,11 @@ void brightnessGet(Exchange& ex, PortResult& r) {
 
 void brightnessSet(Exchange& ex, PortResult& r, const memmap::BrightnessSettings& settings) {
     MemoryGrid grid;
-    const auto done = ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::SendNothing);
+    journal::Programming p(where(r), QStringLiteral("brightness set"), 0, 127);
+    const auto done =
+        ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::SendNothing, p.hooks());
+    p.finish(done);
+    note(r, p.warning());
     if (!done.outcome.ok()) return failed(r, done.outcome);
     r.message = ops::kProgrammingDone;
 }
@@ -205,6 +317,7 @@ void brightnessSet(Exchange& ex, PortResult& r, const memmap::BrightnessSettings
 void switches(Exchange& ex, PortResult& r) {
     MemoryGrid grid;
     const auto read = ops::readSwitches(ex, grid, ops::AfterFailedRead::SendNothing);
+    recorded(r, QStringLiteral("switches"), grid, 0, 127, read.outcome);
     if (!read.outcome.ok()) return failed(r, read.outcome);
     bank(r, "SW2", read.switches.sw2, kSw2Captions);
     bank(r, "SW3", read.switches.sw3, kSw3Captions);

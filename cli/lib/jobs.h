@@ -23,10 +23,18 @@ void detect(Exchange& ex, PortResult& r);
 
 // `toFile`: the data goes to the -o file, not to the standard output.
 void paramsGet(Exchange& ex, PortResult& r, bool toFile);
-// Reads the panel first (bytes no setting covers go back as they were), programs, reads back.
-void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings);
+// Reads the panel first (bytes no setting covers go back as they were; the journal's "before"),
+// programs, reads back. `operation` names it in the journal.
+void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings,
+               const QString& operation = QStringLiteral("params set"));
 void memoryRead(Exchange& ex, PortResult& r, bool toFile);
-void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes);
+// Reads the whole memory first (the journal's "before"; a panel that does not answer is left
+// alone), writes the image, reads back.
+void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes,
+                 const QString& operation = QStringLiteral("memory write"));
+// The panel read and compared with the file, field by field; status 4 (kDiffer) when they differ.
+void paramsDiff(Exchange& ex, PortResult& r, const memmap::RateSettings& file);
+void memoryDiff(Exchange& ex, PortResult& r, const image::Bytes& file);
 void brightnessGet(Exchange& ex, PortResult& r);
 void brightnessSet(Exchange& ex, PortResult& r, const memmap::BrightnessSettings& settings);
 void switches(Exchange& ex, PortResult& r);

@@ -103,7 +103,7 @@ class Run {
         if (!expectWords(*command) || !optionsUsed(*command)) return kUsage;
         switch (command->ports) {
             case Ports::None:
-                return ports();
+                return command->local ? command->local(q_, c_) : ports();
             case Ports::Every:
                 return detect(*command);
             case Ports::Given:
@@ -233,9 +233,19 @@ class Run {
         if (!q_.output.isEmpty() && results.front().exit == kDone)
             writeOutput(command, results.front());
 
+        // A failure outweighs a read-back that differs, which outweighs a difference found.
         int exit = kDone;
+        const auto weight = [](int e) {
+            return e == kFailed ? 3 : e == kMismatch ? 2 : e == kDiffer ? 1 : 0;
+        };
         for (const auto& r : results)
-            if (r.exit == kFailed || (r.exit == kMismatch && exit == kDone)) exit = r.exit;
+            if (weight(r.exit) > weight(exit)) exit = r.exit;
+        // The journal that could not be written: one line, whatever the ports.
+        for (const auto& r : results)
+            if (!r.journal.isEmpty()) {
+                c_.err(QStringLiteral("veqctl : %1\n").arg(r.journal));
+                break;
+            }
 
         if (q_.json) {
             QJsonArray list;

@@ -21,6 +21,7 @@ enum Exit {
     kFailed = 1,    // a panel operation failed on some port (or its port did not open)
     kUsage = 2,     // bad usage or a bad file: nothing was sent
     kMismatch = 3,  // a read-back differs from what was written
+    kDiffer = 4,    // params diff, memory diff: the panel differs from the file
 };
 
 // The serial line of one port as one thread uses it. Made in that thread.

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "journal/journal.h"
 #include "link/frame.h"
 #include "link/traceport.h"
 #include "panelsim/model/image.h"
@@ -28,15 +30,26 @@ struct Outcome {
     QByteArray out, err;
 };
 
-// Runs veqctl with every COM number mapped away from real devices (COM5 to `com5`).
-Outcome veqctl(const QStringList& args, const QString& com5) {
+// veqctl's environment: every COM number mapped away from real devices (COM5 to `com5`), and the
+// data folder, where its journal goes, in `data` (a temporary folder by default, never the user's).
+QProcessEnvironment environment(const QString& com5, const QString& data = {}) {
+    static QTemporaryDir fallback;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (int n = 1; n <= 14; ++n)
         env.insert(QStringLiteral("VEQ_COM%1").arg(n),
                    n == 5 ? com5 : QStringLiteral("/nonexistent/veq-com%1").arg(n));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data.isEmpty() ? fallback.path() : data);
+    return env;
+}
+
+QString veqctlProgram() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/veqctl");
+}
+
+Outcome veqctl(const QStringList& args, const QString& com5) {
     QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/veqctl"), args);
+    p.setProcessEnvironment(environment(com5));
+    p.start(veqctlProgram(), args);
     Outcome o;
     if (!p.waitForFinished(30000)) {
         p.kill();
@@ -85,6 +98,70 @@ TEST(VeqctlProgram, EveryKindOfCommandThroughAPseudoTerminal) {
     for (const QByteArray& l : lines)
         if (l.contains(" " + port + " < 01<STX><ACK><ETX>")) ++received;
     EXPECT_GT(received, 0);
+}
+
+// veqctl killed in the middle of a memory write on a paced line: its record says what was being
+// written, what the panel held before, and that the outcome is unknown.
+TEST(VeqctlProgram, AKilledMemoryWriteLeavesItsRecord) {
+    QTemporaryDir dir;
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--pace"}));
+    sim::Panel::Memory image = sim::programmedMemory();
+    image[0x20] = 0x42;
+    const QString imageFile = dir.filePath(QStringLiteral("m.hex"));
+    QFile f(imageFile);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(sim::imageText(image));
+    f.close();
+
+    QProcess p;
+    p.setProcessEnvironment(environment(sim.path(), dir.path()));
+    p.start(veqctlProgram(), {"-p", sim.path(), "memory", "write", imageFile});
+    ASSERT_TRUE(p.waitForStarted());
+    // The record is on the disk before the first frame of the write: kill it as soon as it is.
+    const QString path = dir.filePath(QStringLiteral("VEQ_Cadence/journal.jsonl"));
+    QElapsedTimer t;
+    t.start();
+    while (!readFile(path).contains("\"outcome\":\"unknown\"") && t.elapsed() < 20000)
+        ASSERT_FALSE(p.waitForFinished(5)) << p.readAllStandardError().toStdString();
+    p.kill();  // SIGKILL
+    p.waitForFinished();
+    EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+
+    const auto records = journal::lastRecords(path, 5);
+    ASSERT_EQ(records.size(), 1u) << readFile(path).toStdString();
+    const journal::Record& r = records.front();
+    EXPECT_EQ(r.operation, QStringLiteral("memory write"));
+    EXPECT_EQ(r.program, QStringLiteral("veqctl"));
+    EXPECT_EQ(r.outcome, journal::Result::Unknown);
+    EXPECT_TRUE(r.completed.isEmpty());
+    const auto bytes = [](const sim::Panel::Memory& m) {
+        return QByteArray(reinterpret_cast<const char*>(m.data()), 128);
+    };
+    EXPECT_EQ(r.written, bytes(image));
+    EXPECT_EQ(r.before, bytes(sim::programmedMemory()));
+}
+
+// A journal that cannot be written: the operation is done all the same, and one line says so.
+TEST(VeqctlProgram, AnUnwritableJournalIsOneLineOnStandardError) {
+    QTemporaryDir dir;
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({}));
+    QFile blocker(dir.filePath(QStringLiteral("VEQ_Cadence")));  // a file where the folder goes
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString params = dir.filePath(QStringLiteral("p.json"));
+    ASSERT_EQ(veqctl({"-p", sim.path(), "params", "get", "-o", params}, sim.path()).exit, 0);
+    QProcess p;
+    p.setProcessEnvironment(environment(sim.path(), dir.path()));
+    p.start(veqctlProgram(), {"-p", sim.path(), "params", "set", params});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(p.readAllStandardOutput(), "Programmation effectuée avec succés.\n");
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith("veqctl : Le journal des opérations ne peut pas être écrit"))
+        << err.toStdString();
 }
 
 TEST(ApplicationTrace, VeqTraceWrapsThePortAndLogsEachWriteAndAnswer) {

@@ -7,8 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "cli/lib/paramfile.h"
 #include "link/portmap.h"
+#include "panelmem/paramfile.h"
 #include "tests/cli/bench.h"
 
 namespace veq::test {

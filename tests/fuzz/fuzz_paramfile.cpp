@@ -7,7 +7,7 @@
 
 #include <QJsonDocument>
 
-#include "cli/lib/paramfile.h"
+#include "panelmem/paramfile.h"
 
 using namespace veq;
 
@@ -45,7 +45,7 @@ bool allowed(const memmap::RateSettings& s) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     QString error;
-    const std::optional<memmap::RateSettings> s = cli::parseParameters(bytes, error);
+    const std::optional<memmap::RateSettings> s = paramfile::parseParameters(bytes, error);
     if (!s) {
         if (error.isEmpty()) std::abort();  // a refusal always says why
         return 0;
@@ -54,14 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The file "params get" would write for them.
     const QByteArray written =
-        QJsonDocument(cli::parametersJson(*s)).toJson(QJsonDocument::Indented);
+        QJsonDocument(paramfile::parametersJson(*s)).toJson(QJsonDocument::Indented);
     QString again;
-    const std::optional<memmap::RateSettings> back = cli::parseParameters(written, again);
+    const std::optional<memmap::RateSettings> back = paramfile::parseParameters(written, again);
     if (!back || !same(*back, *s)) std::abort();
 
     // Programmed into the memory, then read back from it.
     MemoryGrid grid;
     memmap::encodeRate(*s, grid);
-    if (!same(cli::settingsFromMemory(grid), *s)) std::abort();
+    if (!same(paramfile::settingsFromMemory(grid), *s)) std::abort();
     return 0;
 }

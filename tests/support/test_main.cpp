@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "journal/journal.h"
 #include "link/portmap.h"
 
 #include "app/lib/look.h"
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     veq::setPortsFilePath(home.filePath(QStringLiteral("ports")));
     veq::setPortLister([] { return std::vector<veq::ListedPort>{}; });
+    // Nor does any test write the user's journal.
+    veq::journal::setJournalPath(home.filePath(QStringLiteral("journal.jsonl")));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -8,8 +8,9 @@
 
 #include "panelmem/memmap.h"
 
-// The parameter file of veqctl: the rate parameters of one panel as one JSON object. Its keys are
-// stable (the README lists them); every key must be there and no other:
+// The parameter file: the rate parameters of one panel as one JSON object, read and written by
+// veqctl and by the windows alike. Its keys are stable (the README lists them); every key must be
+// there and no other:
 //
 //   "ranges"           five objects {"end": N, "colour": C}, ranges 1 to 5 from the top of the
 //                      window: range k ends at "end" (the slider HScroll1(k); the last one ends at
@@ -27,7 +28,7 @@
 //   "display"          "entier", "décimal" or null (DECI_ENT)
 //   "zero_suppression" "oui", "non" or null (SUPRESS)
 //   "stop_threshold"   the stop threshold, a whole number from 3 to 3600 (HScroll5)
-namespace veq::cli {
+namespace veq::paramfile {
 
 // The settings a read of a programmed memory found in `grid`, as programming would write them
 // back. A value the window would leave as it was (an averaging byte that is no power of two) takes
@@ -48,4 +49,12 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
 // The settings for people, one line each, in French.
 QString parametersText(const memmap::RateSettings& settings);
 
+}  // namespace veq::paramfile
+
+// veqctl names them without the namespace.
+namespace veq::cli {
+using paramfile::parametersJson;
+using paramfile::parametersText;
+using paramfile::parseParameters;
+using paramfile::settingsFromMemory;
 }  // namespace veq::cli

@@ -1,4 +1,4 @@
-#include "cli/lib/paramfile.h"
+#include "panelmem/paramfile.h"
 
 #include <cmath>
 
@@ -9,7 +9,7 @@
 
 #include "panelmem/settings.h"
 
-namespace veq::cli {
+namespace veq::paramfile {
 
 namespace {
 
@@ -387,4 +387,4 @@ QString parametersText(const memmap::RateSettings& s) {
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-}  // namespace veq::cli
+}  // namespace veq::paramfile

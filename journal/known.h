@@ -1,0 +1,44 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include <QByteArray>
+#include <QString>
+
+#include "panelmem/grid.h"
+
+// What this run last knew a panel to hold, by port and address range: the bytes of the last
+// successful read, or of the last confirmed write since. The parameter window's programming reads
+// nothing first; this is what its journal record gives as "before", without a frame more.
+namespace veq::journal {
+
+class KnownBytes {
+  public:
+    // `bytes` stand on the panel behind `device` from address `from` on: a read found them, or a
+    // write was confirmed. Every other range known on that port takes them where it overlaps.
+    void remember(const QString& device, int from, const QByteArray& bytes);
+    // The panel's bytes in from..to are no longer known (a write that was not confirmed may have
+    // changed some of them): every range overlapping them is dropped.
+    void forget(const QString& device, int from, int to);
+    // The bytes of from..to, when a range remembered on that port covers them.
+    std::optional<QByteArray> known(const QString& device, int from, int to) const;
+
+  private:
+    mutable std::mutex mutex_;
+    // (device, first address) -> bytes
+    std::map<std::pair<QString, int>, QByteArray> ranges_;
+};
+
+// This run's.
+KnownBytes& knownThisRun();
+
+// The bytes cells from..to hold, when every one of them holds one (one or two hexadecimal digits,
+// as a write would send them); nothing when any does not ("Er", "?", empty).
+std::optional<QByteArray> gridBytes(const MemoryGrid& grid, int from, int to);
+// Cells from, from + 1... take the bytes as two upper-case hexadecimal digits.
+void putBytes(MemoryGrid& grid, int from, const QByteArray& bytes);
+
+}  // namespace veq::journal

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <functional>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QWidget>
+
+#include "journal/compare.h"
+#include "journal/journal.h"
+#include "link/ui/context.h"
+#include "params/dump24c01.h"
+
+namespace veq {
+
+// The parameter file in the parameter window: the very file of veqctl ("params get -o",
+// "params set"), read and checked by the same code.
+class ParamFiles {
+  public:
+    inline static const QString kFilter =
+        QStringLiteral("Fichiers de paramètres(*.json)|*.json|Tous les fichiers(*.*)|*.*|");
+    inline static const QString kOpenTitle = QStringLiteral("Ouvrir un fichier de paramètres");
+    inline static const QString kSaveTitle =
+        QStringLiteral("Enregistrer les paramètres dans un fichier");
+    inline static const QString kCompareTitle =
+        QStringLiteral("Comparer les paramètres avec un fichier");
+    inline static const QString kInitialName = QStringLiteral("parametres.json");
+
+    ParamFiles(WindowContext& ctx, Dump24c01& window) : ctx_(ctx), window_(window) {}
+
+    // Asks for a file and puts its settings into the controls. The whole file is checked first,
+    // as "veqctl params set" checks it: on any fault the controls stay as they were and the
+    // message names the field and the values it allows.
+    void open();
+    // Asks for a file and writes the controls' settings into it, checked as "Programme les
+    // paramètres" checks them (nothing is written when a check fails).
+    void save();
+    // Asks for a file and gives the settings where the controls and the file differ; nothing
+    // when the file or the controls do not pass their checks (the message says why).
+    struct Comparison {
+        QString file;
+        QVector<journal::Difference> differences;  // the controls' value, then the file's
+    };
+    std::optional<Comparison> compare();
+
+  private:
+    std::optional<memmap::RateSettings> read(const QString& path);
+
+    WindowContext& ctx_;
+    Dump24c01& window_;
+};
+
+// The small window that lists the differences between the controls and a file.
+class ComparisonWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ComparisonWindow(QWidget* parent = nullptr);
+    void showDifferences(const QString& file, const QVector<journal::Difference>& differences);
+    QTableWidget* table() const { return table_; }
+    QLabel* summary() const { return summary_; }
+
+  private:
+    QLabel* summary_;
+    QTableWidget* table_;
+};
+
+// The journal's records, newest first; a record's "before" or "written" bytes go into the
+// parameter window's grid and controls, ready for "Programme les paramètres".
+class JournalWindow : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kShown = 500;  // records listed, from the newest
+
+    // `window`: the parameter window (created when it does not exist).
+    JournalWindow(WindowContext& ctx, std::function<Dump24c01&()> window,
+                  QWidget* parent = nullptr);
+    // Reads the journal again.
+    void refresh();
+    QTableWidget* table() const { return table_; }
+    const std::vector<journal::Record>& records() const { return records_; }
+    void but_avant_Click();
+    void but_ecrit_Click();
+
+  signals:
+    // The parameter window has taken a record's bytes.
+    void loaded();
+
+  private:
+    void load(bool before);
+
+    WindowContext& ctx_;
+    std::function<Dump24c01&()> window_;
+    QTableWidget* table_;
+    QPushButton* but_avant;
+    QPushButton* but_ecrit;
+    QPushButton* but_actualiser;
+    std::vector<journal::Record> records_;
+};
+
+}  // namespace veq
