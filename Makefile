@@ -22,9 +22,10 @@ WIN_QT       := $(abspath $(VEQ_QT_WIN))
 WIN_QT_STAMP :=
 endif
 HAVE_QT_WIN := $(wildcard $(VEQ_QT_WIN))
-# The cross compiler, Wine to run the tests, NSIS for the setup program (only with a Windows Qt).
+# The cross compiler, Wine to run the tests, NSIS for the setup program, xdotool to see the
+# installed program's window on Xvfb (only with a Windows Qt).
 ifneq ($(HAVE_QT_WIN),)
-PACKAGES += g++-mingw-w64-x86-64-posix wine64 wine nsis ninja-build
+PACKAGES += g++-mingw-w64-x86-64-posix wine64 wine nsis ninja-build xdotool
 endif
 
 .PHONY: all deps build build-san build-app check-portability test run clean format fuzz package \

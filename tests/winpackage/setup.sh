@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows setup program under Wine: makes the setup program and the zip, checks the zip holds
 # exactly the program's folder, installs silently (/S), starts the installed program headless,
-# uninstalls silently and checks that nothing is left.
+# uninstalls silently and checks that nothing is left; the portable folder shows its main window on
+# a display.
 #   setup.sh BUILD_DIR WINE_RUN QT_PLUGINS VERSION
 set -euo pipefail
 build=$1 wine_run=$2 qt_plugins=$3 version=$4
@@ -50,6 +51,27 @@ set -e
 [ "$status" -eq 124 ] || fail "veq-cadence.exe ended by itself ($status): $(grep -v trace: "$out/run.err" | tail -5)"
 grep -q 'CreateFileW .*VEQ Cadence\\\\translations\\\\qtbase_fr\.qm" GENERIC_READ' "$out/run.err" ||
   fail "veq-cadence.exe did not open translations/qtbase_fr.qm"
+
+# The portable folder (the zip, unpacked anywhere) runs in place and, on a display (Xvfb) with
+# Qt's Windows platform from its own folder, shows its main window: Wine gives each of its windows
+# an X window of the same title. It runs in a Wine prefix of its own, whose Wine server (which
+# knows that display) ends with it; the build's prefix stays headless for the other tests.
+portable=$out/portable
+rm -rf "$portable" && mkdir -p "$portable"
+(cd "$portable" && cmake -E tar xf "$zip")
+title=" Cadence moyenne sur VEQ."
+shown=$(WINEPREFIX="$portable/prefix" xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+  WINEQT_QPA_PLATFORM=windows timeout 90 "$1" "$2" >/dev/null 2>&1 &
+  app=$!
+  for _ in $(seq 180); do
+    if xdotool search --name "$3" >/dev/null 2>&1; then echo shown; break; fi
+    sleep 0.5
+  done
+  kill "$app" 2>/dev/null
+  wait "$app" 2>/dev/null
+  true' _ "$wine_run" "$portable/VEQ-Cadence-$version-win64/veq-cadence.exe" "$title" || true)
+WINEPREFIX="$portable/prefix" wineserver -k 2>/dev/null || true
+[ "$shown" = shown ] || fail "the portable veq-cadence.exe showed no window \"$title\" within 90 s"
 
 # The uninstaller (a copy of itself runs from the temporary folder).
 uninstaller=$(ls "$dir"/*.exe | grep -v -e veq-cadence.exe -e veqctl.exe | head -1)
