@@ -54,8 +54,8 @@ grep -q 'CreateFileW .*VEQ Cadence\\\\translations\\\\qtbase_fr\.qm" GENERIC_REA
 
 # The portable folder (the zip, unpacked anywhere) runs in place and, on a display (Xvfb) with
 # Qt's Windows platform from its own folder, shows its main window: Wine gives each of its windows
-# an X window of the same title. It runs in a Wine prefix of its own, whose Wine server (which
-# knows that display) ends with it; the build's prefix stays headless for the other tests.
+# an X window of the same title. It runs in a Wine prefix of its own: a prefix that once ran a
+# program on a display stays bound to it, and the build's prefix stays headless for the others.
 portable=$out/portable
 rm -rf "$portable" && mkdir -p "$portable"
 (cd "$portable" && cmake -E tar xf "$zip")
