@@ -1,5 +1,7 @@
 #include "journal/compare.h"
 
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include <QJsonArray>
@@ -9,6 +11,7 @@
 #include "journal/known.h"
 #include "panelmem/paramfile.h"
 #include "panelmem/settings.h"
+#include "panelmem/transfer.h"
 
 namespace veq::journal {
 
@@ -88,6 +91,11 @@ std::vector<Field> rateFields() {
     return f;
 }
 
+QString byteText(int address, int byte) {
+    return QStringLiteral("octet %1h = %2, hors de sa table")
+        .arg(memmap::hexDigits(address, 2), memmap::hexDigits(byte, 2));
+}
+
 QVector<Difference> compare(const memmap::RateSettings& panel, const memmap::RateSettings& other,
                             std::set<int>* covered) {
     const QJsonObject a = paramfile::parametersJson(panel);
@@ -110,6 +118,41 @@ QString modeText(const std::optional<int>& option) {
 }
 
 }  // namespace
+
+QVector<OffTable> offTable(const QByteArray& bytes) {
+    QVector<OffTable> out;
+    if (bytes.size() < kRateLast - kRateFirst + 1) return out;
+    MemoryGrid held;
+    putBytes(held, kRateFirst, bytes);
+    MemoryGrid again = held;
+    memmap::encodeRate(paramfile::settingsFromMemory(held), again);
+    const std::vector<Field> fields = rateFields();
+    for (int address = kRateFirst; address <= kRateLast; ++address) {
+        const auto byte = static_cast<unsigned char>(bytes[address - kRateFirst]);
+        if (byteToSend(again.text(address)) == std::optional<int>(byte)) continue;
+        bool named = false;
+        for (const Field& f : fields) {
+            if (std::find(f.addresses.begin(), f.addresses.end(), address) == f.addresses.end())
+                continue;
+            named = true;
+            // A range word holds a colour and a bound: each setting is named once.
+            if (std::none_of(out.begin(), out.end(),
+                             [&](const OffTable& o) { return o.key == f.key; }))
+                out.push_back({f.key, f.label, address, byte});
+        }
+        if (!named) {
+            const QString at = memmap::hexDigits(address, 2) + QLatin1Char('h');
+            out.push_back({at, QStringLiteral("Octet ") + at, address, byte});
+        }
+    }
+    return out;
+}
+
+QString offTableText(const OffTable& o) {
+    const QString name =
+        o.label.endsWith(o.key) ? o.label : QStringLiteral("%1 (%2)").arg(o.label, o.key);
+    return QStringLiteral("%1 : %2").arg(name, byteText(o.address, o.byte));
+}
 
 QVector<Difference> compareSettings(const memmap::RateSettings& panel,
                                     const memmap::RateSettings& other) {

@@ -19,6 +19,23 @@ struct Difference {
     bool operator==(const Difference&) const = default;
 };
 
+// A rate setting whose bytes hold a value outside its table (an averaging byte that is no power
+// of two, a brightness code no option has): the settings read from the memory would not program
+// those bytes back as they are.
+struct OffTable {
+    QString key;    // the parameter file's key, or the address of a byte no setting covers ("6Dh")
+    QString label;  // in French
+    int address = 0;
+    int byte = 0;
+    bool operator==(const OffTable&) const = default;
+};
+
+// The off-table bytes of 96..124 of a programmed memory (`bytes` from address 96 on), in the
+// order of the addresses.
+QVector<OffTable> offTable(const QByteArray& bytes);
+// "Niveau 2 … (averaging_2) : octet 6Fh = 03, hors de sa table", for people.
+QString offTableText(const OffTable& o);
+
 // The rate settings that differ, in the order of the parameter file.
 QVector<Difference> compareSettings(const memmap::RateSettings& panel,
                                     const memmap::RateSettings& other);

@@ -62,6 +62,9 @@ const QString kWritten = QStringLiteral("written");
 const QString kBefore = QStringLiteral("before");
 
 constexpr qint64 kBlock = 16 * 1024;
+// Older versions, whose writers could append at once, laid records at most this far from their
+// number's place.
+constexpr qint64 kOutOfStep = 64;
 // A line longer than this is junk: it is skipped without being held in memory.
 constexpr qsizetype kLongestLine = 64 * 1024;
 
@@ -113,7 +116,9 @@ std::optional<QByteArray> bytesOf(const QJsonValue& v, int length) {
 qint64 positiveInteger(const QJsonValue& v) {
     if (!v.isDouble()) return 0;
     const double d = v.toDouble();
-    if (d < 1 || d > 9e15 || d != static_cast<double>(static_cast<qint64>(d))) return 0;
+    if (d < 1 || d > static_cast<double>(kLargestNumber) ||
+        d != static_cast<double>(static_cast<qint64>(d)))
+        return 0;
     return static_cast<qint64>(d);
 }
 
@@ -207,15 +212,17 @@ void eachLineBackwards(const QString& path, const std::function<bool(const QByte
     if (!skipping && !carry.trimmed().isEmpty()) take(carry);
 }
 
-// The number the next record takes: one above the highest the end of the file names.
+// The number the next record takes: one above the highest of the last records (those of older
+// versions may stand out of order).
 qint64 nextNumber(const QString& path) {
     qint64 highest = 0;
-    eachLineBackwards(path, [&highest](const QByteArray& text) {
+    qint64 records = 0;
+    eachLineBackwards(path, [&](const QByteArray& text) {
         const Line line = parseLine(text);
         highest = std::max(highest, line.completes);
         if (!line.record) return true;
         highest = std::max(highest, line.record->number);
-        return false;
+        return ++records < kOutOfStep;
     });
     return highest + 1;
 }
@@ -228,8 +235,32 @@ bool endsWithoutLineEnd(const QString& path) {
     return f.seek(f.size() - 1) && f.getChar(&last) && last != '\n';
 }
 
-// Appends `bytes` to the file, then flushes them through to the disk.
-bool appendSynced(const QString& path, const QByteArray& bytes, QString& why) {
+// Why the system refused a file, in French (its own text is in English).
+QString systemErrorText(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("accès refusé");
+        case EISDIR:
+            return QStringLiteral("c'est un dossier");
+        case ENOENT:
+        case ENOTDIR:
+            return QStringLiteral("dossier introuvable");
+        case ENOSPC:
+            return QStringLiteral("plus de place sur le disque");
+        case EROFS:
+            return QStringLiteral("disque en lecture seule");
+        case EIO:
+            return QStringLiteral("erreur de lecture ou d'écriture sur le disque");
+        default:
+            break;
+    }
+    return QStringLiteral("erreur système n° %1").arg(error);
+}
+
+// Appends `bytes` to the file, then flushes them through to the disk with `sync`.
+bool appendSynced(const QString& path, const QByteArray& bytes,
+                  const std::function<bool(int)>& sync, QString& why) {
 #ifdef _WIN32
     std::FILE* f =
         _wfopen(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()), L"ab");
@@ -237,24 +268,51 @@ bool appendSynced(const QString& path, const QByteArray& bytes, QString& why) {
     std::FILE* f = std::fopen(QFile::encodeName(path).constData(), "ab");
 #endif
     if (!f) {
-        why = qt_error_string(errno);
+        why = systemErrorText(errno);
         return false;
     }
     bool ok = std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f) ==
               static_cast<std::size_t>(bytes.size());
     ok = std::fflush(f) == 0 && ok;
 #ifdef _WIN32
-    ok = ok && _commit(_fileno(f)) == 0;
+    ok = ok && sync(_fileno(f));
 #else
-    ok = ok && fsync(fileno(f)) == 0;
+    ok = ok && sync(fileno(f));
 #endif
-    if (!ok) why = qt_error_string(errno);
+    if (!ok) why = systemErrorText(errno);
     if (std::fclose(f) != 0 && ok) {
-        why = qt_error_string(errno);
+        why = systemErrorText(errno);
         ok = false;
     }
     return ok;
 }
+
+// The completion lines met while reading backwards, not yet folded into their records.
+class Completions {
+  public:
+    void add(qint64 number, const Record& completion) { pending_[number].push_back(completion); }
+    // Folds into `r` the completion that is its own. With one number given to several records
+    // (older versions, writers at once), a completion whose read-back is what the record wrote
+    // is taken first, then the earliest in the file that follows the record.
+    void foldInto(Record& r) {
+        const auto it = pending_.find(r.number);
+        if (it == pending_.end()) return;
+        std::vector<Record>& list = it->second;  // newest first
+        auto pick = list.end() - 1;
+        for (auto c = list.begin(); c != list.end(); ++c)
+            if (c->read && r.written &&
+                bytesOf(QString::fromLatin1(*c->read), r.length()) == r.written) {
+                pick = c;
+                break;
+            }
+        fold(r, *pick);
+        list.erase(pick);
+        if (list.empty()) pending_.erase(it);
+    }
+
+  private:
+    std::map<qint64, std::vector<Record>> pending_;
+};
 
 }  // namespace
 
@@ -332,6 +390,14 @@ QByteArray completionLine(qint64 number, const QString& time, Result outcome, co
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
+bool syncToDisk(int fd) {
+#ifdef _WIN32
+    return _commit(fd) == 0;
+#else
+    return fsync(fd) == 0;
+#endif
+}
+
 Appended Journal::failed(const QString& why) {
     Appended a;
     if (!warned_) {
@@ -350,18 +416,22 @@ Appended Journal::appendLine(const std::function<QByteArray(qint64)>& line, bool
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath()))
         return failed(QStringLiteral("le dossier ne peut pas être créé"));
-    // Two programs appending at once take turns, so each record gets a number of its own. A lock
-    // that does not come at once is not waited for long: the operation goes first.
+    // Two programs appending at once take turns, so each record gets a number of its own: the
+    // number is found and the line written under the lock, never without it.
     QLockFile lock(path_ + QStringLiteral(".lock"));
-    const bool locked = lock.tryLock(100);
+    if (!lock.tryLock(lockWaitMs_))
+        return failed(QStringLiteral("un autre programme le garde verrouillé depuis plus de %1 s")
+                          .arg(lockWaitMs_ / 1000.0));
     Appended a;
-    if (numbered) a.number = nextNumber(path_);
+    if (numbered) {
+        a.number = nextNumber(path_);
+        if (a.number > kLargestNumber)
+            return failed(QStringLiteral("il n'y a plus de numéro d'enregistrement libre"));
+    }
     QByteArray bytes = line(a.number) + '\n';
     if (endsWithoutLineEnd(path_)) bytes.prepend('\n');
     QString why;
-    const bool ok = appendSynced(path_, bytes, why);
-    if (locked) lock.unlock();
-    if (!ok) return failed(why);
+    if (!appendSynced(path_, bytes, sync_, why)) return failed(why);
     return a;
 }
 
@@ -392,44 +462,63 @@ Journal& thisRun() {
     return journal;
 }
 
-std::vector<Record> lastRecords(const QString& path, int count,
-                                const std::function<bool(const Record&)>& keep) {
-    std::vector<Record> records;
-    if (count <= 0) return records;
-    std::map<qint64, Record> completions;
+bool readable(const QString& path, QString& why) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) return true;
+    QFile f(path);
+    if (info.isDir())
+        why = QStringLiteral("c'est un dossier");
+    else if (!f.open(QIODevice::ReadOnly))
+        why = f.error() == QFileDevice::PermissionsError ? QStringLiteral("lecture refusée")
+                                                         : QStringLiteral("il ne s'ouvre pas");
+    else
+        return true;
+    why = QStringLiteral("Le journal des opérations ne peut pas être lu (%1 : %2).")
+              .arg(QDir::toNativeSeparators(path), why);
+    return false;
+}
+
+void eachRecord(const QString& path, const std::function<bool(const Record&)>& take) {
+    Completions completions;
     eachLineBackwards(path, [&](const QByteArray& text) {
         const Line line = parseLine(text);
         if (line.completes) {
-            completions.emplace(line.completes, line.completion);  // the last one stands
+            completions.add(line.completes, line.completion);
             return true;
         }
         if (!line.record) return true;
         Record r = *line.record;
-        if (const auto it = completions.find(r.number); it != completions.end()) {
-            fold(r, it->second);
-            completions.erase(it);
-        }
+        completions.foldInto(r);
+        return take(r);
+    });
+}
+
+std::vector<Record> lastRecords(const QString& path, int count,
+                                const std::function<bool(const Record&)>& keep) {
+    std::vector<Record> records;
+    if (count <= 0) return records;
+    eachRecord(path, [&](const Record& r) {
         if (!keep || keep(r)) records.push_back(r);
         return static_cast<int>(records.size()) < count;
     });
     return records;
 }
 
-std::optional<Record> findRecord(const QString& path, qint64 number) {
-    std::optional<Record> found;
-    std::optional<Record> completion;
-    eachLineBackwards(path, [&](const QByteArray& text) {
-        const Line line = parseLine(text);
-        if (line.completes == number && !completion) completion = line.completion;
-        if (!line.record) return true;
-        // Numbers rise through the file: one below means the record is not there.
-        if (line.record->number < number) return false;
-        if (line.record->number != number) return true;
-        found = line.record;
-        if (completion) fold(*found, *completion);
-        return false;
+std::vector<Record> findRecords(const QString& path, qint64 number) {
+    std::vector<Record> found;
+    eachRecord(path, [&](const Record& r) {
+        // Numbers rise through the file: well below the one sought, it is not further back.
+        if (r.number < number - kOutOfStep) return false;
+        if (r.number == number) found.push_back(r);
+        return true;
     });
     return found;
+}
+
+std::optional<Record> findRecord(const QString& path, qint64 number) {
+    std::vector<Record> found = findRecords(path, number);
+    if (found.size() != 1) return std::nullopt;
+    return found.front();
 }
 
 }  // namespace veq::journal

@@ -39,8 +39,10 @@
 //   "completes"  the number of the record it completes
 //   "time", "outcome", "cause" as above, and "read" for the bytes a read-back found
 //
-// Reading skips every line that is no such object (a line cut short by a crash, junk), and an
-// append after such a line starts on a line of its own.
+// Reading skips every line that is no such object (a line cut short by a crash, junk, a record
+// number no program could have given), and an append after such a line starts on a line of its
+// own. Every append holds the lock file journal.jsonl.lock while it numbers and writes its line,
+// so records written at once by several programs or threads each get a number of their own.
 namespace veq::journal {
 
 // How an operation ended, as its record says ("outcome").
@@ -89,11 +91,27 @@ struct Appended {
     QString warning;
 };
 
-// Appends records to one journal file. An append that fails never throws nor waits: the operation
-// it records goes on as it would without a journal.
+// The highest record number a journal can hold: more records than a disk could keep. A line
+// numbered above it is junk (a hand edit, a broken disk), for reading as for numbering.
+constexpr qint64 kLargestNumber = 1'000'000'000'000;
+// How long an append waits for another writer to let go of the journal's lock. Past it, the
+// record is not written (never without the lock) and the operation is told once, as for a
+// journal that cannot be written.
+constexpr int kLockWaitMs = 10'000;
+
+// Flushes an open file's bytes through to the disk (fsync, _commit on Windows); false on failure.
+bool syncToDisk(int fd);
+
+// Appends records to one journal file. An append that fails never throws: the operation it
+// records goes on as it would without a journal.
 class Journal {
   public:
     explicit Journal(QString path) : path_(std::move(path)) {}
+
+    // What flushes each appended line to the disk (syncToDisk unless a test counts the calls).
+    void setSync(std::function<bool(int fd)> sync) { sync_ = std::move(sync); }
+    // How long an append waits for the lock (kLockWaitMs unless a test shortens it).
+    void setLockWait(int ms) { lockWaitMs_ = ms; }
 
     const QString& path() const { return path_; }
 
@@ -110,6 +128,8 @@ class Journal {
     Appended failed(const QString& why);
 
     QString path_;
+    std::function<bool(int fd)> sync_ = syncToDisk;
+    int lockWaitMs_ = kLockWaitMs;
     std::mutex mutex_;  // veqctl appends from one thread per port
     bool warned_ = false;
 };
@@ -121,10 +141,20 @@ Journal& thisRun();
 // Reading. A record's completion line, when there is one, is folded into it. The file is read
 // from its end, a block at a time, only as far back as the records asked for.
 
+// Whether the journal can be read: a journal not yet written can (it holds no record); a folder
+// or a file this user may not read cannot, and `why` says so in French.
+bool readable(const QString& path, QString& why);
+
+// Calls `take` with each record, newest first, until it returns false; records are not kept, so
+// a journal of any size is gone through in little memory.
+void eachRecord(const QString& path, const std::function<bool(const Record&)>& take);
 // The last `count` records (those `keep` accepts, when given), newest first.
 std::vector<Record> lastRecords(const QString& path, int count,
                                 const std::function<bool(const Record&)>& keep = {});
-// The record numbered `number`.
+// The records numbered `number`, newest first: one, or none. Older versions could give one
+// number to records written at once by several programs; each of them is returned then.
+std::vector<Record> findRecords(const QString& path, qint64 number);
+// The record numbered `number`, when exactly one is.
 std::optional<Record> findRecord(const QString& path, qint64 number);
 
 // The lines the journal writes, without their line end.

@@ -79,9 +79,10 @@ void Programming::finish(const ops::ProgramResult& result,
     const bool sent =
         result.status != ops::Programming::NotRead ||
         (result.outcome.first != Cause::Done && result.outcome.first != Cause::NotSent);
+    // Nothing written is "not-sent", whatever failed first: a record that says "no-answer" or
+    // "incomplete" is one whose write went out.
     Outcome outcome = result.outcome;
-    if (result.status == ops::Programming::NotRead && sent) outcome.cause = result.outcome.first;
-    if (result.status == ops::Programming::NotRead && !sent) outcome.cause = Cause::NotSent;
+    if (result.status == ops::Programming::NotRead) outcome.cause = Cause::NotSent;
     finish(outcome, sent, readBack);
 }
 

@@ -61,6 +61,17 @@ QString environmentDevice(int number) {
 
 }  // namespace
 
+QString devicePath(const QString& name) {
+#ifdef Q_OS_WIN
+    return name;
+#else
+    if (name.startsWith(QLatin1Char('/'))) return name;
+    if (name.contains(QLatin1Char('/')) || QFileInfo::exists(name))
+        return QDir::current().absoluteFilePath(name);
+    return QStringLiteral("/dev/") + name;
+#endif
+}
+
 PortNumbering portNumbering(const std::vector<ListedPort>& listed) {
     const QString path = portsFilePath();
     PortNumbering numbering = numberFromFile(path, listed);

@@ -73,6 +73,10 @@ ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSett
     // No setting lives in 125..127: never read, they go as "00", as they always have.
     for (int a = kUnmappedFirst; a <= kUnmappedLast; ++a)
         if (isEmpty(grid.text(a))) grid.setText(a, kZero);
+    return programRateCells(ex, grid, hooks);
+}
+
+ProgramResult programRateCells(Exchange& ex, MemoryGrid& grid, const WriteHooks& hooks) {
     // After a failed read they hold "Er": the panel's bytes there are unknown. The write refuses
     // the grid, sends nothing and marks those cells.
     if (!cellsNotBytes(grid, kRateTransfer).isEmpty()) {

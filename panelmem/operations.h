@@ -59,6 +59,10 @@ RateRead readRate(Exchange& ex, MemoryGrid& grid);
 // then "OOO", a settle wait and "RRR" (prefix "31"); Done or Failed by the write's confirmation.
 ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSettings& settings,
                           const WriteHooks& hooks = {});
+// The end of "Programme les paramètres" over cells 96..127 as they stand (bytes put back exactly,
+// as a restore does): nothing is sent when any of them holds no byte (NotRead); otherwise
+// ECRIT_24C01 of 96..127, "OOO", a settle wait and "RRR".
+ProgramResult programRateCells(Exchange& ex, MemoryGrid& grid, const WriteHooks& hooks = {});
 
 // ---------------------------------------------------------------------------------------------
 // Brightness and microswitches (whole memory, prefix "_31")

@@ -82,7 +82,7 @@ void brightnessSet(Exchange& ex, PortResult& r, const memmap::BrightnessSettings
         ops::programBrightness(ex, grid, settings, ops::AfterFailedRead::SendNothing, p.hooks());
     p.finish(done);
     note(r, p.warning());
-    if (!done.outcome.ok()) return failed(r, done.outcome);
+    if (!done.outcome.ok()) return failed(r, done.outcome, done.status == ops::Programming::Failed);
     r.message = ops::kProgrammingDone;
 }
 

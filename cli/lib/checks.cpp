@@ -54,21 +54,6 @@ constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseInsensitive;
 constexpr Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
 #endif
 
-// The device a port named on the command line leads to: COMn through the application's port map,
-// then the file that device path names. Two names of one device give the same text.
-QString portDeviceOf(const QString& port) {
-    QString path = port;
-    if (const auto n = comNumber(port)) {
-        path = portDevice(*n);
-        if (path.isEmpty()) return QStringLiteral("COM%1").arg(*n);  // no device: the name
-    }
-#ifdef Q_OS_WIN
-    if (path.startsWith(QLatin1String("\\\\.\\"))) path = path.mid(4);
-    if (const auto n = comNumber(path)) return QStringLiteral("COM%1").arg(*n);
-#endif
-    return resolvedFile(path);
-}
-
 // The files the command reads or writes besides the trace, each with the option naming it.
 std::vector<std::pair<QString, QString>> commandFiles(const Request& q) {
     std::vector<std::pair<QString, QString>> files;
@@ -81,6 +66,19 @@ std::vector<std::pair<QString, QString>> commandFiles(const Request& q) {
 }
 
 }  // namespace
+
+QString portDeviceOf(const QString& port) {
+    QString path = devicePath(port);
+    if (const auto n = comNumber(port)) {
+        path = portDevice(*n);
+        if (path.isEmpty()) return QStringLiteral("COM%1").arg(*n);  // no device: the name
+    }
+#ifdef Q_OS_WIN
+    if (path.startsWith(QLatin1String("\\\\.\\"))) path = path.mid(4);
+    if (const auto n = comNumber(path)) return QStringLiteral("COM%1").arg(*n);
+#endif
+    return resolvedFile(path);
+}
 
 bool sameFile(const QString& a, const QString& b) {
     return resolvedFile(a).compare(resolvedFile(b), kFileNameCase) == 0;

@@ -39,6 +39,11 @@ bool writable(const image::Bytes& bytes, bool force, const QString& name, QStrin
 // --mode, --period and --threshold of "brightness set" (the window's defaults without them).
 std::optional<memmap::BrightnessSettings> brightnessSettings(const Request& q, QString& error);
 
+// The device a port named on the command line leads to: COMn through the application's port map,
+// a path as the opener takes it (devicePath), then the file it names. Two names of one device
+// give the same text.
+QString portDeviceOf(const QString& port);
+
 // Whether two paths name one file (links, "." and ".." resolved).
 bool sameFile(const QString& a, const QString& b);
 

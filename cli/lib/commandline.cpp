@@ -51,6 +51,9 @@ void store(Request& q, Option option, const QString& value) {
         case kLast:
             q.last = value;
             break;
+        case kOntoOther:
+            q.ontoOther = true;
+            break;
     }
 }
 
@@ -77,6 +80,10 @@ const std::vector<OptionName>& optionNames() {
         {kPeriod, nullptr, "--period", "S", nullptr},
         {kThreshold, nullptr, "--threshold", "T", nullptr},
         {kLast, nullptr, "--last", "N", "journal : les N derniers enregistrements (20 par défaut)"},
+        {kOntoOther, nullptr, "--onto-other-panel", nullptr,
+         "restore : écrit les octets dans le panneau de -p même s'il n'est\n"
+         "pas celui de l'enregistrement (un panneau remplacé, que l'on\n"
+         "veut régler comme l'ancien)"},
     };
     return names;
 }

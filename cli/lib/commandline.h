@@ -23,6 +23,7 @@ enum Option : unsigned {
     kPeriod = 1u << 7,
     kThreshold = 1u << 8,
     kLast = 1u << 9,
+    kOntoOther = 1u << 10,
 };
 
 struct OptionName {
@@ -44,7 +45,7 @@ struct Request {
     QStringList words;  // the command and its arguments
     QStringList ports;  // the values of -p, as typed
     QString config, trace, output, mode, period, threshold, last;
-    bool json = false, force = false, help = false;
+    bool json = false, force = false, help = false, ontoOther = false;
     std::vector<std::pair<Option, QString>> given;  // each option as it was typed, in order
 };
 

@@ -142,10 +142,12 @@ const std::vector<Command>& commands() {
          nullptr, journalList},
         {"journal show", "N", kJson, Access::None, Ports::None, 0.0, "journal show N",
          "l'enregistrement N en entier, ses octets décodés en réglages", nullptr, journalShow},
-        {"restore", "N", kPanelOptions | kForce, Access::Writes, Ports::Given, 5.15, "restore N",
-         "réécrit les octets « avant » de l'enregistrement N par la\n"
-         "commande qui écrit ces adresses (params set, memory write),\n"
-         "avec ses vérifications et sa relecture",
+        {"restore", "N", kPanelOptions | kForce | kOntoOther, Access::Writes, Ports::OfRecord, 5.15,
+         "restore N [--onto-other-panel]",
+         "réécrit tels quels les octets « avant » de l'enregistrement N,\n"
+         "sur le port de l'enregistrement (un -p qui mène à un autre\n"
+         "périphérique est refusé sans --onto-other-panel), avec une\n"
+         "relecture comparée octet par octet",
          restoreJob, nullptr},
     };
     return table;

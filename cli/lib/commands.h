@@ -19,12 +19,16 @@ namespace veq::cli {
 
 // What one port's work came to.
 struct PortResult {
-    QString port;      // as the command line names it ("COM3", a device path)
-    int exit = 0;      // an Exit status (veqctl.h)
-    QStringList out;   // lines for the standard output
-    QString message;   // the operation's message (success or what went wrong)
-    QJsonObject json;  // the result's data
-    Outcome outcome;   // how the exchanges with the panel ended (Done when none failed)
+    QString port;       // as the command line names it ("COM3", a device path)
+    int exit = 0;       // an Exit status (veqctl.h)
+    QStringList out;    // lines for the standard output
+    QString message;    // the operation's message (success or what went wrong)
+    QStringList notes;  // lines for the standard error, whatever the outcome
+    QJsonObject json;   // the result's data
+    Outcome outcome;    // how the exchanges with the panel ended (Done when none failed)
+    // A write's frames went out but the panel's new bytes were not confirmed or read back: the
+    // panel may hold them (with a failure; without one nothing, or all of it, was written).
+    bool unconfirmed = false;
     OpenFailure opening = OpenFailure::None;  // why the port did not open
     QString detail;                           // the system's own text about the failure
     QString journal;  // the warning of a journal that cannot be written (once in a run)
@@ -42,10 +46,11 @@ enum class Access {
 
 // Which ports a command runs on.
 enum class Ports {
-    None,   // none: the command is answered without any port
-    Every,  // COM1 to COM14, each opened by the job itself (a port that does not open is a
-            // result, not a failure)
-    Given,  // those of -p and --config, opened before the job (a port that does not open fails)
+    None,      // none: the command is answered without any port
+    Every,     // COM1 to COM14, each opened by the job itself (a port that does not open is a
+               // result, not a failure)
+    Given,     // those of -p and --config, opened before the job (a port that does not open fails)
+    OfRecord,  // the port of the journal record the command names (restore), opened as Given
 };
 
 struct Command {

@@ -91,10 +91,15 @@ void differencesOut(PortResult& r, const QVector<journal::Difference>& diffs) {
 }  // namespace
 
 // The port's work ends on a failed exchange: the windows' message, and why.
-void failed(PortResult& r, const Outcome& outcome) {
+void failed(PortResult& r, const Outcome& outcome, bool written) {
     r.exit = kFailed;
     r.message = ops::kPanelError;
     r.outcome = outcome;
+    r.unconfirmed = written;
+}
+
+Outcome notWritten(const Outcome& read) {
+    return {Cause::NotSent, read.received, read.expected, read.cause};
 }
 
 // The port of the result and the device behind it, for the journal.
@@ -144,38 +149,71 @@ void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
     }
     const memmap::RateSettings s = settingsFromMemory(grid);
     r.json.insert(QStringLiteral("parameters"), parametersJson(s));
+    // Settings whose bytes the file cannot hold: named, so that nobody takes the file for the
+    // panel's exact copy.
+    QJsonArray off;
+    for (const journal::OffTable& o : journal::offTable(*journal::gridBytes(grid, 96, 124))) {
+        off.append(QJsonObject{{QStringLiteral("key"), o.key},
+                               {QStringLiteral("label"), o.label},
+                               {QStringLiteral("address"), o.address},
+                               {QStringLiteral("byte"), o.byte}});
+        r.notes << journal::offTableText(o) +
+                       QStringLiteral(" : la valeur donnée n'est pas celle du panneau.");
+    }
+    r.json.insert(QStringLiteral("off_table"), off);
     r.message = ops::kReadDone;
     if (!toFile) r.out << parametersText(s).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings,
-               const QString& operation) {
-    // The panel's own bytes first: those the settings do not cover (125..127) go back as they
-    // were, and a panel that does not answer is left untouched. They are the journal's "before".
+namespace {
+
+// A programming of the rate window's range: the panel's own bytes first (those the write does
+// not set go back as they were, and a panel that does not answer is left untouched; they are the
+// journal's "before"), then `program` over them, then a read-back compared byte for byte.
+void rateProgramming(
+    Exchange& ex, PortResult& r, const QString& operation,
+    const std::function<ops::ProgramResult(MemoryGrid&, const ops::WriteHooks&)>& program) {
     journal::Programming p(where(r), operation, kRateTransfer.firstAddress, 127);
-    const auto end = [&](const Outcome& o) {
+    const auto end = [&](const Outcome& o, bool written) {
         note(r, p.warning());
-        failed(r, o);
+        failed(r, o, written);
     };
     MemoryGrid grid;
     if (const auto read = ops::readRate(ex, grid); !read.outcome.ok()) {
-        p.finish(read.outcome, true);
-        return end(read.outcome);
+        p.finish(notWritten(read.outcome), true);
+        return end(notWritten(read.outcome), false);
     }
     p.setBefore(grid);
-    const auto done = ops::programRate(ex, grid, settings, p.hooks());
+    const auto done = program(grid, p.hooks());
     if (!done.outcome.ok()) {
         p.finish(done);
-        return end(done.outcome);
+        return end(done.outcome, done.status != ops::Programming::NotRead);
     }
     MemoryGrid back;
     if (const auto read = ops::readRate(ex, back); !read.outcome.ok()) {
         p.finish(read.outcome, true);
-        return end(read.outcome);
+        return end(read.outcome, true);
     }
     p.finish(done, journal::gridBytes(back, kRateTransfer.firstAddress, 127));
     note(r, p.warning());
     compared(r, grid, back, kRateTransfer.firstAddress, kRateTransfer.byteCount);
+}
+
+}  // namespace
+
+void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings,
+               const QString& operation) {
+    rateProgramming(ex, r, operation, [&](MemoryGrid& grid, const ops::WriteHooks& hooks) {
+        return ops::programRate(ex, grid, settings, hooks);
+    });
+}
+
+void rateBytesWrite(Exchange& ex, PortResult& r, const QByteArray& bytes,
+                    const QString& operation) {
+    rateProgramming(ex, r, operation, [&](MemoryGrid& grid, const ops::WriteHooks& hooks) {
+        journal::putBytes(grid, kRateTransfer.firstAddress, bytes);
+        return ops::programRateCells(ex, grid, hooks);
+    });
 }
 
 void memoryRead(Exchange& ex, PortResult& r, bool toFile) {
@@ -192,14 +230,14 @@ void memoryRead(Exchange& ex, PortResult& r, bool toFile) {
 void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes, const QString& operation) {
     // What the panel holds first, for the journal; a panel that does not answer is left alone.
     journal::Programming p(where(r), operation, 0, 127);
-    const auto end = [&](const Outcome& o) {
+    const auto end = [&](const Outcome& o, bool written) {
         note(r, p.warning());
-        failed(r, o);
+        failed(r, o, written);
     };
     MemoryGrid before;
     if (const Outcome read = readMemory(ex, before, kBrightnessTransfer); !read.ok()) {
-        p.finish(read, true);
-        return end(read);
+        p.finish(notWritten(read), true);
+        return end(notWritten(read), false);
     }
     p.setBefore(before);
     MemoryGrid grid;
@@ -207,12 +245,12 @@ void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes, const Q
     p.opening(grid);
     if (const Outcome write = writeMemory(ex, grid, kBrightnessTransfer); !write.ok()) {
         p.finish(write, true);
-        return end(write);
+        return end(write, true);
     }
     MemoryGrid back;
     if (const Outcome read = readMemory(ex, back, kBrightnessTransfer); !read.ok()) {
         p.finish(read, true);
-        return end(read);
+        return end(read, true);
     }
     p.finish(Outcome{}, true, journal::gridBytes(back, 0, 127));
     note(r, p.warning());
@@ -229,7 +267,11 @@ void paramsDiff(Exchange& ex, PortResult& r, const memmap::RateSettings& file) {
         r.message = ops::kBlankMemory;
         return;
     }
-    differencesOut(r, journal::compareSettings(settingsFromMemory(grid), file));
+    // What "params set FILE" would leave in 60h..7Fh: the file's settings over the panel's bytes.
+    MemoryGrid set = grid;
+    memmap::encodeRate(file, set);
+    differencesOut(r, journal::compareMemories(*journal::gridBytes(grid, 96, 127),
+                                               *journal::gridBytes(set, 96, 127), 96));
 }
 
 void memoryDiff(Exchange& ex, PortResult& r, const image::Bytes& file) {

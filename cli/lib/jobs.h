@@ -27,6 +27,9 @@ void paramsGet(Exchange& ex, PortResult& r, bool toFile);
 // programs, reads back. `operation` names it in the journal.
 void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings,
                const QString& operation = QStringLiteral("params set"));
+// Puts the 32 `bytes` back into 60h..7Fh exactly as they are (a restore), with the same read
+// first, the same frames as "params set" and the read-back compared byte for byte.
+void rateBytesWrite(Exchange& ex, PortResult& r, const QByteArray& bytes, const QString& operation);
 void memoryRead(Exchange& ex, PortResult& r, bool toFile);
 // Reads the whole memory first (the journal's "before"; a panel that does not answer is left
 // alone), writes the image, reads back.

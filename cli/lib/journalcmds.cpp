@@ -8,6 +8,7 @@
 
 #include "cli/lib/checks.h"
 #include "cli/lib/jobs.h"
+#include "journal/compare.h"
 #include "journal/journal.h"
 #include "journal/known.h"
 #include "link/portmap.h"
@@ -94,9 +95,12 @@ QStringList decoded(const QByteArray& bytes, int from, int to) {
     if (from <= kRateFirst && to == 127) {
         if (memmap::isBlank(grid))
             lines << QStringLiteral("Paramètres de cadence : mémoire vierge (pas de signature)");
-        else
+        else {
             lines << paramfile::parametersText(paramfile::settingsFromMemory(grid))
                          .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            for (const journal::OffTable& o : journal::offTable(bytes.mid(kRateFirst - from)))
+                lines << journal::offTableText(o);
+        }
     }
     QStringList indented;
     for (const QString& l : lines) indented << QStringLiteral("    ") + l;
@@ -117,6 +121,70 @@ void bytesSection(QStringList& out, const QString& title, const std::optional<QB
 
 }  // namespace
 
+namespace {
+
+// The journal that cannot be read: one line, status 1.
+int unreadable(const Request& q, Console& c, const QString& why) {
+    c.err(QStringLiteral("veqctl : %1\n").arg(why));
+    if (q.json)
+        c.out(QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("exit"), kFailed},
+                                                          {QStringLiteral("error"), why}})
+                                    .toJson(QJsonDocument::Indented)));
+    return kFailed;
+}
+
+// An indented JSON object, each of its lines indented by `by` more spaces.
+QString indented(const QJsonObject& o, int by) {
+    const QString pad(by, QLatin1Char(' '));
+    QStringList lines =
+        QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)).trimmed().split('\n');
+    for (QString& l : lines) l.prepend(pad);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString recordTitle(const journal::Record& r) {
+    return QStringLiteral("%1, %2, %3").arg(r.time, r.port, r.operation);
+}
+
+// The record numbered as `text` says, when there is one: of several with that number (written
+// at once by an older version), the one on the port `port` names (any when empty).
+std::optional<journal::Record> oneRecord(const QString& text, const QString& port, QString& error) {
+    const auto n = recordNumber(text);
+    if (!n) {
+        error = QStringLiteral("« restore » attend un numéro d'enregistrement");
+        return std::nullopt;
+    }
+    const QString path = journal::journalPath();
+    if (!journal::readable(path, error)) return std::nullopt;
+    std::vector<journal::Record> found = journal::findRecords(path, *n);
+    if (found.size() > 1 && !port.isEmpty()) {
+        const QString device = portDeviceOf(port);
+        std::erase_if(found, [&](const journal::Record& r) { return recordDevice(r) != device; });
+    }
+    if (found.empty()) {
+        error = QStringLiteral("aucun enregistrement n° %1 dans le journal %2").arg(*n).arg(path);
+        return std::nullopt;
+    }
+    if (found.size() > 1) {
+        QStringList which;
+        for (const auto& r : found) which << recordTitle(r);
+        error = QStringLiteral(
+                    "%1 enregistrements portent le n° %2 (écrits en même temps par une version "
+                    "antérieure) : %3. Donnez le port du bon avec -p.")
+                    .arg(found.size())
+                    .arg(*n)
+                    .arg(which.join(QStringLiteral(" ; ")));
+        return std::nullopt;
+    }
+    return found.front();
+}
+
+}  // namespace
+
+QString recordDevice(const journal::Record& r) {
+    return portDeviceOf(r.device.isEmpty() ? r.port : r.device);
+}
+
 int journalList(const Request& q, Console& c) {
     int last = kDefaultLast;
     if (!q.last.isEmpty()) {
@@ -124,26 +192,32 @@ int journalList(const Request& q, Console& c) {
         if (!n) return usage(q, c, QStringLiteral("--last attend un nombre entier à partir de 1"));
         last = *n;
     }
-    const auto keep = [&q](const journal::Record& r) {
-        return q.ports.isEmpty() || onPorts(r, q.ports);
-    };
-    const std::vector<journal::Record> records =
-        journal::lastRecords(journal::journalPath(), last, keep);
+    const QString path = journal::journalPath();
+    QString why;
+    if (!journal::readable(path, why)) return unreadable(q, c, why);
+    // Each record is written out as it is read: --last of any size holds one record at a time.
     if (q.json) {
-        QJsonArray list;
-        for (const auto& r : records) list.append(recordJson(r));
-        c.out(QString::fromUtf8(
+        const QString head = QString::fromUtf8(
             QJsonDocument(QJsonObject{{QStringLiteral("command"), QStringLiteral("journal")},
                                       {QStringLiteral("exit"), kDone},
-                                      {QStringLiteral("journal"), journal::journalPath()},
-                                      {QStringLiteral("records"), list}})
-                .toJson(QJsonDocument::Indented)));
-        return kDone;
+                                      {QStringLiteral("journal"), path}})
+                .toJson(QJsonDocument::Indented));
+        c.out(head.left(head.lastIndexOf(QLatin1Char('}'))).trimmed() +
+              QStringLiteral(",\n    \"records\": ["));
     }
-    for (const auto& r : records)
-        c.out(QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
-                  .arg(r.number)
-                  .arg(r.time, r.port, r.operation, journal::outcomeKey(r.outcome)));
+    int shown = 0;
+    journal::eachRecord(path, [&](const journal::Record& r) {
+        if (!q.ports.isEmpty() && !onPorts(r, q.ports)) return true;
+        if (q.json)
+            c.out((shown ? QStringLiteral(",\n") : QStringLiteral("\n")) +
+                  indented(recordJson(r), 8));
+        else
+            c.out(QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+                      .arg(r.number)
+                      .arg(r.time, r.port, r.operation, journal::outcomeKey(r.outcome)));
+        return ++shown < last;
+    });
+    if (q.json) c.out(QStringLiteral("\n    ]\n}\n"));
     return kDone;
 }
 
@@ -151,58 +225,96 @@ int journalShow(const Request& q, Console& c) {
     const auto n = recordNumber(q.words.at(2));
     if (!n)
         return usage(q, c, QStringLiteral("« journal show » attend un numéro d'enregistrement"));
-    const auto found = journal::findRecord(journal::journalPath(), *n);
-    if (!found)
-        return usage(q, c,
-                     QStringLiteral("aucun enregistrement n° %1 dans le journal %2")
-                         .arg(*n)
-                         .arg(journal::journalPath()));
-    const journal::Record& r = *found;
+    const QString path = journal::journalPath();
+    QString why;
+    if (!journal::readable(path, why)) return unreadable(q, c, why);
+    const std::vector<journal::Record> found = journal::findRecords(path, *n);
+    if (found.empty())
+        return usage(
+            q, c,
+            QStringLiteral("aucun enregistrement n° %1 dans le journal %2").arg(*n).arg(path));
     if (q.json) {
-        c.out(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{QStringLiteral("command"), QStringLiteral("journal show")},
-                                      {QStringLiteral("exit"), kDone},
-                                      {QStringLiteral("record"), recordJson(r)}})
-                .toJson(QJsonDocument::Indented)));
+        QJsonObject o{{QStringLiteral("command"), QStringLiteral("journal show")},
+                      {QStringLiteral("exit"), kDone},
+                      {QStringLiteral("record"), recordJson(found.front())}};
+        if (found.size() > 1) {
+            QJsonArray all;
+            for (const auto& r : found) all.append(recordJson(r));
+            o.insert(QStringLiteral("records"), all);
+        }
+        c.out(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented)));
         return kDone;
     }
     QStringList out;
-    out << QStringLiteral("Enregistrement %1").arg(r.number)
-        << QStringLiteral("Heure : %1").arg(r.time)
-        << QStringLiteral("Programme : %1 %2").arg(r.program, r.version)
-        << QStringLiteral("Port : %1 (%2)").arg(r.port, r.device)
-        << QStringLiteral("Opération : %1 (%2)")
-               .arg(r.operation, r.kind == journal::Kind::Read ? QStringLiteral("lecture")
-                                                               : QStringLiteral("écriture"))
-        << QStringLiteral("Adresses : %1 à %2").arg(address(r.from), address(r.to))
-        << QStringLiteral("Résultat : %1%2")
-               .arg(journal::outcomeKey(r.outcome),
-                    r.cause.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(r.cause));
-    if (!r.completed.isEmpty()) out << QStringLiteral("Terminé : %1").arg(r.completed);
-    bytesSection(out, QStringLiteral("Avant"), r.before, r);
-    bytesSection(out, QStringLiteral("Écrit"), r.written, r);
-    bytesSection(out, QStringLiteral("Lu"), r.read, r);
+    if (found.size() > 1)
+        out << QStringLiteral(
+                   "%1 enregistrements portent le n° %2 (écrits en même temps par une version "
+                   "antérieure), du plus récent au plus ancien :")
+                   .arg(found.size())
+                   .arg(*n);
+    for (const journal::Record& r : found) {
+        if (found.size() > 1) out << QString();
+        out << QStringLiteral("Enregistrement %1").arg(r.number)
+            << QStringLiteral("Heure : %1").arg(r.time)
+            << QStringLiteral("Programme : %1 %2").arg(r.program, r.version)
+            << QStringLiteral("Port : %1 (%2)").arg(r.port, r.device)
+            << QStringLiteral("Opération : %1 (%2)")
+                   .arg(r.operation, r.kind == journal::Kind::Read ? QStringLiteral("lecture")
+                                                                   : QStringLiteral("écriture"))
+            << QStringLiteral("Adresses : %1 à %2").arg(address(r.from), address(r.to))
+            << QStringLiteral("Résultat : %1%2")
+                   .arg(journal::outcomeKey(r.outcome),
+                        r.cause.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(r.cause));
+        if (!r.completed.isEmpty()) out << QStringLiteral("Terminé : %1").arg(r.completed);
+        bytesSection(out, QStringLiteral("Avant"), r.before, r);
+        bytesSection(out, QStringLiteral("Écrit"), r.written, r);
+        bytesSection(out, QStringLiteral("Lu"), r.read, r);
+    }
     c.out(out.join(QLatin1Char('\n')) + QLatin1Char('\n'));
     return kDone;
 }
 
+std::optional<QStringList> restorePorts(const Request& q, QString& error) {
+    if (q.ports.size() + (q.config.isEmpty() ? 0 : 1) > 1) {
+        error = QStringLiteral("« restore » écrit un seul panneau : un seul port");
+        return std::nullopt;
+    }
+    std::optional<QStringList> given;
+    if (!q.ports.isEmpty() || !q.config.isEmpty()) {
+        given = panelPorts(q, error);
+        if (!given) return std::nullopt;
+    }
+    const auto r = oneRecord(q.words.at(1), given ? given->front() : QString(), error);
+    if (!r) return std::nullopt;
+    const QString own = recordDevice(*r);
+    if (given) {
+        const QString device = portDeviceOf(given->front());
+        if (device != own && !q.ontoOther) {
+            error = QStringLiteral(
+                        "l'enregistrement n° %1 a été fait sur %2 (%3) ; %4 mène à un autre "
+                        "périphérique (%5). Rien n'est envoyé. Pour écrire ces octets dans un "
+                        "autre panneau (un panneau remplacé), ajoutez --onto-other-panel.")
+                        .arg(r->number)
+                        .arg(r->port, own, given->front(), device);
+            return std::nullopt;
+        }
+        return given;
+    }
+    // The record's own port: its COM number while it still leads to the record's device,
+    // otherwise that device itself.
+    if (comNumber(r->port) && portDeviceOf(r->port) == own) return QStringList{r->port};
+    return QStringList{r->device.isEmpty() ? r->port : r->device};
+}
+
 std::optional<PortJob> restoreJob(const Request& q, QString& error) {
-    const auto n = recordNumber(q.words.at(1));
-    if (!n) {
-        error = QStringLiteral("« restore » attend un numéro d'enregistrement");
-        return std::nullopt;
-    }
-    const auto found = journal::findRecord(journal::journalPath(), *n);
-    if (!found) {
-        error = QStringLiteral("aucun enregistrement n° %1 dans le journal %2")
-                    .arg(*n)
-                    .arg(journal::journalPath());
-        return std::nullopt;
-    }
+    const auto found =
+        oneRecord(q.words.at(1), q.ports.isEmpty() ? QString() : q.ports.front(), error);
+    if (!found) return std::nullopt;
     const journal::Record& r = *found;
+    const qint64 n = r.number;
     if (r.kind != journal::Kind::Write) {
         error = QStringLiteral("l'enregistrement n° %1 (%2) est une lecture : rien à rétablir")
-                    .arg(*n)
+                    .arg(n)
                     .arg(r.operation);
         return std::nullopt;
     }
@@ -210,48 +322,34 @@ std::optional<PortJob> restoreJob(const Request& q, QString& error) {
         error = QStringLiteral(
                     "l'enregistrement n° %1 (%2) ne dit pas ce que le panneau contenait avant "
                     "(« before » inconnu) : rien ne peut être rétabli")
-                    .arg(*n)
+                    .arg(n)
                     .arg(r.operation);
         return std::nullopt;
     }
-    const QString operation = QStringLiteral("restore %1").arg(*n);
-    const QString name = QStringLiteral("enregistrement n° %1").arg(*n);
-    if (r.from == kRateFirst && r.to == 127) {
-        // The settings the bytes hold, through the parameter file's own checks.
-        MemoryGrid grid;
-        journal::putBytes(grid, r.from, *r.before);
-        if (memmap::isBlank(grid)) {
-            error = name + QStringLiteral(
-                               " : avant, la mémoire était vierge (pas de signature) ; "
-                               "rien à rétablir par params set");
-            return std::nullopt;
-        }
-        QString why;
-        const auto settings = paramfile::parseParameters(
-            QJsonDocument(paramfile::parametersJson(paramfile::settingsFromMemory(grid))).toJson(),
-            why);
-        if (!settings) {
-            error = name + QStringLiteral(" : ") + why;
-            return std::nullopt;
-        }
-        return PortJob([s = *settings, operation](Exchange& ex, PortResult& res) {
-            jobs::paramsSet(ex, res, s, operation);
-        });
+    const QString operation = QStringLiteral("restore %1").arg(n);
+    const QString name = QStringLiteral("enregistrement n° %1").arg(n);
+    // The bytes go back exactly as they were recorded, through the frames of the command that
+    // writes that range; a blank "before" only with --force, as for memory write.
+    image::Bytes whole{};
+    if (r.from == 0 && r.to == 127)
+        std::copy(r.before->begin(), r.before->end(), whole.begin());
+    else if (r.from == kRateFirst && r.to == 127)
+        std::copy(r.before->begin(), r.before->end(), whole.begin() + kRateFirst);
+    else {
+        error = QStringLiteral(
+                    "l'enregistrement n° %1 écrit %2 à %3 : aucune commande n'écrit ces adresses")
+                    .arg(n)
+                    .arg(address(r.from), address(r.to));
+        return std::nullopt;
     }
-    if (r.from == 0 && r.to == 127) {
-        image::Bytes bytes{};
-        for (int a = 0; a < image::kSize; ++a)
-            bytes[static_cast<std::size_t>(a)] = static_cast<std::uint8_t>(r.before->at(a));
-        if (!writable(bytes, q.force, name, error)) return std::nullopt;
-        return PortJob([bytes, operation](Exchange& ex, PortResult& res) {
-            jobs::memoryWrite(ex, res, bytes, operation);
+    if (!writable(whole, q.force, name, error)) return std::nullopt;
+    if (r.from == 0)
+        return PortJob([whole, operation](Exchange& ex, PortResult& res) {
+            jobs::memoryWrite(ex, res, whole, operation);
         });
-    }
-    error = QStringLiteral(
-                "l'enregistrement n° %1 écrit %2 à %3 : aucune commande n'écrit ces adresses")
-                .arg(*n)
-                .arg(address(r.from), address(r.to));
-    return std::nullopt;
+    return PortJob([bytes = *r.before, operation](Exchange& ex, PortResult& res) {
+        jobs::rateBytesWrite(ex, res, bytes, operation);
+    });
 }
 
 }  // namespace veq::cli

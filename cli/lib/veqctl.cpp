@@ -7,6 +7,7 @@
 
 #include "cli/lib/checks.h"
 #include "cli/lib/commands.h"
+#include "cli/lib/journalcmds.h"
 #include "cli/lib/portrunner.h"
 #include "link/detection.h"
 #include "link/portmap.h"
@@ -57,7 +58,14 @@ bool answerCause(Cause c) {
 // What to check after a failure, in French; empty when the port opened and the line did not
 // fail (a blank memory, a read-back that differs: the message says it all).
 QString causeLine(const PortResult& r) {
-    if (r.opening == OpenFailure::None) return r.outcome.ok() ? QString() : causeText(r.outcome);
+    if (r.opening == OpenFailure::None) {
+        if (r.outcome.ok()) return {};
+        if (!r.unconfirmed) return causeText(r.outcome);
+        return QStringLiteral(
+                   "L'écriture est partie mais n'a pas été confirmée : l'afficheur contient "
+                   "peut-être déjà les nouvelles valeurs (relisez-le avant de recommencer). ") +
+               causeText(r.outcome);
+    }
     QString text = openFailureText(r.opening, r.port);
     if (const auto n = comNumber(r.port); n && r.opening == OpenFailure::NoDevice) {
         QString refusal;
@@ -81,6 +89,7 @@ QJsonObject portJson(const PortResult& r) {
         o.insert(QStringLiteral("cause"), causeKey(x.cause));
         const bool afterRead = x.cause == Cause::NotSent && x.first != Cause::Done;
         if (afterRead) o.insert(QStringLiteral("first"), causeKey(x.first));
+        if (r.unconfirmed) o.insert(QStringLiteral("unconfirmed"), true);
         if (answerCause(x.cause) || (afterRead && answerCause(x.first))) {
             o.insert(QStringLiteral("received"), x.received);
             o.insert(QStringLiteral("expected"), x.expected);
@@ -107,6 +116,7 @@ class Run {
             case Ports::Every:
                 return detect(*command);
             case Ports::Given:
+            case Ports::OfRecord:
                 break;
         }
         return panel(*command);
@@ -117,8 +127,11 @@ class Run {
         const int n = static_cast<int>(commandName(command).count(QLatin1Char(' '))) + 1 +
                       (command.argument ? 1 : 0);
         if (q_.words.size() == n) return true;
+        const QString wanted = command.argument && QLatin1String(command.argument) == "N"
+                                   ? QStringLiteral("un numéro d'enregistrement")
+                                   : QStringLiteral("un fichier");
         usage(q_.words.size() < n
-                  ? QStringLiteral("« %1 » attend un fichier").arg(q_.words.join(QLatin1Char(' ')))
+                  ? QStringLiteral("« %1 » attend %2").arg(q_.words.join(QLatin1Char(' ')), wanted)
                   : QStringLiteral("argument en trop : %1").arg(q_.words.at(n)));
         return false;
     }
@@ -221,7 +234,8 @@ class Run {
 
     int panel(const Command& command) {
         QString error;
-        const auto ports = panelPorts(q_, error);
+        const auto ports =
+            command.ports == Ports::OfRecord ? restorePorts(q_, error) : panelPorts(q_, error);
         if (!ports) return usage(error);
         if (!outputAllowed(q_, static_cast<int>(ports->size()), error)) return usage(error);
         const auto job = command.prepare(q_, error);
@@ -260,6 +274,7 @@ class Run {
             const QString head = several ? r.port + QStringLiteral(" : ") : QString();
             if (several && !r.out.isEmpty()) c_.out(QStringLiteral("== %1 ==\n").arg(r.port));
             for (const QString& line : r.out) c_.out(line + QLatin1Char('\n'));
+            for (const QString& line : r.notes) c_.err(head + line + QLatin1Char('\n'));
             if (r.exit == kDone) {
                 c_.out(head + r.message + QLatin1Char('\n'));
                 continue;
@@ -283,7 +298,7 @@ Line serialLine(const QString& port) {
     if (const auto n = comNumber(port))
         serial->setCommPort(*n);
     else
-        serial->setDevicePath(port);
+        serial->setDevicePath(devicePath(port));
     line.port = std::move(serial);
     line.clock = std::make_unique<SteadyClock>();
     return line;

@@ -321,7 +321,8 @@ TEST_F(CliBench, TwoPortsOneMuteProgramsTheOtherAndEndsWithOne) {
     EXPECT_EQ(err,
               "COM4 : Une erreur est survenue. Veuillez recommencer ou  vérifier directement sur "
               "l'afficheur.\n"
-              "COM4 : L'afficheur n'a pas répondu. Vérifiez le câble ou la liaison radio, "
+              "COM4 : Rien n'a été écrit : la lecture qui devait précéder a échoué. "
+              "L'afficheur n'a pas répondu. Vérifiez le câble ou la liaison radio, "
               "l'alimentation de l'afficheur, le port choisi et la vitesse (9600 bauds).\n");
 
     // The same as one JSON document, in the order the ports were given.

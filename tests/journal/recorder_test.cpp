@@ -119,13 +119,14 @@ TEST_F(Recording, UnconfirmedAndRefusedProgrammings) {
     EXPECT_EQ(r->cause, QStringLiteral("not-sent"));
     EXPECT_FALSE(r->written);
 
-    // A brightness programming whose read fails writes nothing, but its read went out.
+    // A brightness programming whose read fails writes nothing, but its read went out: failed,
+    // and "not-sent" tells it from a write that went out unconfirmed ("no-answer" above).
     Programming unread(com3, QStringLiteral("Luminosité : Envoi"), 0, 127, journal);
     unread.finish(
         ops::programBrightness(ex, grid, {}, ops::AfterFailedRead::Release, unread.hooks()));
     r = lastRecords(journal.path(), 1).at(0);
     EXPECT_EQ(r->outcome, Result::Failed);
-    EXPECT_EQ(r->cause, QStringLiteral("no-answer"));
+    EXPECT_EQ(r->cause, QStringLiteral("not-sent"));
 }
 
 }  // namespace
