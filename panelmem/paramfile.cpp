@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QJsonArray>
+#include <QLocale>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QStringList>
@@ -375,7 +376,10 @@ QString parametersText(const memmap::RateSettings& s) {
     line(settings::kStopThreshold.label, QString::number(s.stopThreshold));
     line(settings::kAveraging1.label, QString::number(1 << s.averaging1));
     line(settings::kAveraging2.label, QString::number(1 << s.averaging2));
-    line(settings::kAntiBounce.label, QStringLiteral("%1 mS").arg(s.antiBounce / 10.0));
+    // With the system's decimal separator, as the window's caption writes it.
+    line(settings::kAntiBounce.label,
+         QLocale().toString(s.antiBounce / 10.0, 'f', QLocale::FloatingPointShortest) +
+             QStringLiteral(" mS"));
     line(settings::kRelay1.label, QString::number(s.relay1));
     line(settings::kRelay2.label, QString::number(s.relay2));
     line(settings::kDigitsLabel, text(j[kDigits]));

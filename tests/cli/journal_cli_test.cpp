@@ -1,7 +1,10 @@
 // veqctl's journal: records of its operations, the journal commands, restore and the diffs.
 
+#include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include "journal/journal.h"
 #include "tests/cli/bench.h"
@@ -124,6 +127,127 @@ TEST_F(CliBench, JournalListsNewestFirstByPortAndShowsARecordDecoded) {
         EXPECT_TRUE(out.split('\n').contains(QString::fromUtf8(want))) << want << out.toStdString();
     EXPECT_EQ(run({"journal", "show", "0"}), cli::kUsage);
     EXPECT_EQ(run({"journal", "--last", "x"}), cli::kUsage);
+}
+
+// Averaging bytes outside their tables (6Fh = 03, 70h = 05): get names them, diff sees that
+// params set would change them, and restore puts them back byte for byte, on the record's own
+// panel; onto another one only when asked for by name.
+TEST_F(CliBench, OffTableBytesComeBackExactlyAndOnlyOntoTheirOwnPanel) {
+    sim::Panel& own = addPanel(QStringLiteral("COM3"));
+    sim::Panel& other = addPanel(QStringLiteral("COM4"));
+    own.memory[0x6F] = 0x03;
+    own.memory[0x70] = 0x05;
+    own.memory[0x75] = 15;  // anti-bounce 1.5 ms
+    const Memory original = own.memory;
+    const QString params = dir.filePath(QStringLiteral("p.json"));
+    const QLocale system;
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    ASSERT_EQ(run({"-p", "COM3", "params", "get"}), cli::kDone);
+    QLocale::setDefault(system);
+    EXPECT_TRUE(out.contains(QStringLiteral(" : 1,5 mS"))) << out.toStdString();
+    ASSERT_EQ(run({"--json", "-p", "COM3", "params", "get", "-o", params}), cli::kDone);
+    const QJsonArray off =
+        QJsonDocument::fromJson(out.toUtf8())["ports"][0]["off_table"].toArray();
+    ASSERT_EQ(off.size(), 2);
+    EXPECT_EQ(off[0]["key"].toString(), "averaging_2");
+    EXPECT_EQ(off[1]["byte"].toInt(), 5);
+    ASSERT_EQ(run({"-p", "COM3", "params", "get", "-o", params}), cli::kDone);
+    EXPECT_TRUE(err.contains(QStringLiteral("(averaging_1) : octet 70h = 05"))) << err.toStdString();
+    EXPECT_EQ(run({"-p", "COM3", "params", "diff", params}), cli::kDiffer);
+    EXPECT_TRUE(out.contains(QStringLiteral("Octet 6Fh : panneau 03, fichier 01")));
+
+    ASSERT_EQ(run({"-p", "COM3", "params", "set", params}), cli::kDone);
+    ASSERT_NE(own.memory, original);
+    const QString n = QString::number(lastNumber());
+    ASSERT_EQ(run({"journal", "show", n}), cli::kDone);
+    EXPECT_TRUE(out.contains(QStringLiteral("(averaging_2) : octet 6Fh = 03"))) << out.toStdString();
+
+    const std::size_t sent = writes(QStringLiteral("COM4"));
+    for (const QStringList& refused :
+         {QStringList{"-p", "COM4", "restore", n}, {"-p", "COM3", "-p", "COM4", "restore", n}}) {
+        EXPECT_EQ(run(refused), cli::kUsage);
+        EXPECT_FALSE(err.contains(QStringLiteral("succés")));
+    }
+    EXPECT_TRUE(err.contains(QStringLiteral("un seul port"))) << err.toStdString();
+    EXPECT_EQ(writes(QStringLiteral("COM4")), sent);
+
+    ASSERT_EQ(run({"restore", n}), cli::kDone) << err.toStdString();
+    EXPECT_EQ(own.memory, original);
+    ASSERT_EQ(run({"-p", "COM4", "--onto-other-panel", "restore", n}), cli::kDone);
+    EXPECT_EQ(tailOf(other.memory), tailOf(original));
+}
+
+// A panel that falls silent once the write's first page is in.
+class SilentAfterAWrite : public sim::Device {
+  public:
+    explicit SilentAfterAWrite(std::shared_ptr<sim::Panel> p) : panel(std::move(p)) {}
+    QByteArray receive(const QByteArray& bytes) override {
+        const bool silent = panel->commits > 0;
+        const QByteArray answer = panel->receive(bytes);
+        return silent ? QByteArray() : answer;
+    }
+    std::shared_ptr<sim::Panel> panel;
+};
+
+// Nothing written and written without confirmation read apart in the line, --json and the
+// journal, for every command that writes.
+TEST_F(CliBench, NothingWrittenIsToldFromAWriteNotConfirmed) {
+    const QString params = dir.filePath(QStringLiteral("p.json"));
+    addPanel(QStringLiteral("COM3"));
+    ASSERT_EQ(run({"-p", "COM3", "params", "get", "-o", params}), cli::kDone);
+    const QString image = file(QStringLiteral("m.hex"), sim::imageText(sim::programmedMemory()));
+    addPanel(QStringLiteral("COM4"));
+    mute[QStringLiteral("COM4")] = true;
+    auto falling = std::make_shared<sim::Panel>(sim::programmedMemory());
+    devices[QStringLiteral("COM5")] = std::make_shared<SilentAfterAWrite>(falling);
+    for (const QStringList& command : {QStringList{"params", "set", params},
+                                       QStringList{"memory", "write", image}}) {
+        for (const char* port : {"COM4", "COM5"}) {
+            SCOPED_TRACE((command.join(' ') + ' ' + port).toStdString());
+            falling->commits = 0;
+            const bool written = QLatin1String(port) == "COM5";
+            ASSERT_EQ(run(QStringList{"--json", "-p", port} + command), cli::kFailed);
+            const QJsonObject o = QJsonDocument::fromJson(out.toUtf8())["ports"][0].toObject();
+            EXPECT_EQ(o["unconfirmed"].toBool(), written);
+            EXPECT_EQ(o["cause"].toString() == "not-sent", !written) << out.toStdString();
+            const journal::Record r = journal::lastRecords(journal::journalPath(), 1).at(0);
+            EXPECT_EQ(r.cause == "not-sent", !written);
+            EXPECT_EQ(r.written.has_value(), written);
+            falling->commits = 0;
+            ASSERT_EQ(run(QStringList{"-p", port} + command), cli::kFailed);
+            EXPECT_EQ(err.contains(QStringLiteral("n'a pas été confirmée")), written);
+            EXPECT_EQ(err.contains(QStringLiteral("Rien n'a été écrit")), !written);
+        }
+    }
+}
+
+TEST_F(CliBench, AJournalThatCannotBeReadOrIsLongIsSaidSo) {
+    addPanel(QStringLiteral("COM3"));
+    ASSERT_EQ(run({"-p", "COM3", "switches"}), cli::kDone);
+    ASSERT_EQ(run({"-p", "COM3", "params", "get"}), cli::kDone);
+    // Any --last is streamed: the whole journal, as valid JSON.
+    ASSERT_EQ(run({"--json", "journal", "--last", "2147483647"}), cli::kDone);
+    QJsonParseError e{};
+    const QJsonDocument doc = QJsonDocument::fromJson(out.toUtf8(), &e);
+    ASSERT_EQ(e.error, QJsonParseError::NoError) << out.toStdString();
+    EXPECT_EQ(doc["records"].toArray().size(), lastNumber());
+    EXPECT_EQ(doc["records"][0]["record"].toInteger(), lastNumber());
+    // A read record keeps its bytes in show.
+    ASSERT_EQ(run({"journal", "show", QString::number(lastNumber())}), cli::kDone);
+    EXPECT_TRUE(out.split('\n').contains(QStringLiteral("Lu :"))) << out.toStdString();
+
+    for (const char* command : {"journal show", "restore"}) {
+        EXPECT_EQ(run(QString::fromLatin1(command).split(' ')), cli::kUsage);
+        EXPECT_TRUE(err.contains(QStringLiteral("attend un numéro d'enregistrement")));
+    }
+    const QString path = journal::journalPath();
+    const QString folder = dir.filePath(QStringLiteral("journal-folder"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    journal::setJournalPath(folder);
+    EXPECT_EQ(run({"journal"}), cli::kFailed);
+    EXPECT_TRUE(err.contains(QStringLiteral("ne peut pas être lu"))) << err.toStdString();
+    EXPECT_EQ(run({"journal", "show", "1"}), cli::kFailed);
+    journal::setJournalPath(path);
 }
 
 }  // namespace

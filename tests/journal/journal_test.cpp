@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <thread>
+
+#include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -165,6 +170,9 @@ TEST(Journal, DamagedLinesAreSkippedAndNeverStopTheNextAppend) {
          one + "\nnot json at all\n{\"record\":\"x\"}\n[1,2]\n" + two + '\n', 3},
         {"a line far longer than a block", QByteArray(200000, 'x') + '\n' + one + '\n', 2},
         {"empty file", QByteArray(), 1},
+        {"a number no program gives",
+         one + '\n' + QByteArray(two).replace("\"record\":2", "\"record\":9000000000000000") + '\n',
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -239,6 +247,99 @@ TEST(Journal, AnUnwritableFolderWarnsOnceAndGivesNoNumber) {
     EXPECT_TRUE(second.warning.isEmpty());
     EXPECT_TRUE(journal.complete(first.number, Result::Success).warning.isEmpty());
     EXPECT_TRUE(lastRecords(journal.path(), 5).empty());
+
+    // A folder where the journal should be: the system's reason in French, and it cannot be read.
+    const QString folder = dir.filePath(QStringLiteral("journal.jsonl"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    EXPECT_TRUE(Journal(folder).append(Record{}).warning.contains(QStringLiteral("c'est un dossier")));
+    QString why;
+    EXPECT_FALSE(readable(folder, why));
+    EXPECT_TRUE(why.contains(QStringLiteral("ne peut pas être lu"))) << why.toStdString();
+    EXPECT_TRUE(readable(dir.filePath(QStringLiteral("not-yet.jsonl")), why));
+}
+
+// Writers at once (threads here, each with a journal of its own as each program has): every
+// record gets a number of its own and its completion.
+TEST(Journal, WritersAtOnceGetNumbersOfTheirOwn) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
+    constexpr int kWriters = 4;
+    constexpr int kEach = 6;
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([&path, w] {
+            Journal journal(path);
+            for (int k = 0; k < kEach; ++k) {
+                Record r;
+                r.kind = Kind::Write;
+                r.from = 96;
+                r.written = bytes(32, w * kEach + k);
+                const qint64 n = journal.append(r).number;
+                journal.complete(n, Result::Success, {}, r.written);
+            }
+        });
+    for (auto& t : writers) t.join();
+    std::set<qint64> numbers;
+    eachRecord(path, [&numbers](const Record& r) {
+        numbers.insert(r.number);
+        EXPECT_EQ(r.outcome, Result::Success) << r.number;
+        EXPECT_EQ(r.read, r.written) << r.number;  // its own completion
+        return true;
+    });
+    EXPECT_EQ(numbers.size(), std::size_t{kWriters * kEach});
+    EXPECT_EQ(*numbers.rbegin(), kWriters * kEach);
+
+    // A lock held past the wait: nothing is written, never without the lock.
+    QLockFile held(path + QStringLiteral(".lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    Journal late(path);
+    late.setLockWait(0);
+    const Appended refused = late.append(Record{});
+    EXPECT_EQ(refused.number, 0);
+    EXPECT_TRUE(refused.warning.contains(QStringLiteral("verrouillé"))) << refused.warning.toStdString();
+    EXPECT_EQ(lastRecords(path, 1).at(0).number, kWriters * kEach);
+}
+
+// What older versions left: one number on records written at once, records out of order, bytes
+// of another length than their range. Every record is found; bytes of the wrong length are not
+// taken (a restore would write past its range).
+TEST(Journal, OlderJournalsAreReadWithoutLosingRecords) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
+    Record r;
+    r.kind = Kind::Write;
+    r.from = 96;
+    const auto line = [&r](qint64 number, const char* port, int first) {
+        r.number = number;
+        r.port = QString::fromLatin1(port);
+        r.written = bytes(32, first);
+        return recordLine(r) + '\n';
+    };
+    QByteArray text = line(1, "COM3", 1) + line(2, "COM3", 2) + line(2, "COM4", 3) +
+                      completionLine(2, timeNow(), Result::Success, {}, bytes(32, 3)) + '\n' +
+                      completionLine(2, timeNow(), Result::Failed, "no-answer", {}) + '\n' +
+                      line(4, "COM3", 4) + line(3, "COM4", 5);
+    // Bytes one too many, one too few, not hexadecimal.
+    for (const QByteArray& bad : {QByteArray(66, 'A'), QByteArray(62, 'A'), QByteArray(64, 'G')})
+        text += QByteArray(line(5, "COM5", 0)).replace(bytes(32, 0).toHex().toUpper(), bad);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    f.close();
+
+    const std::vector<Record> twice = findRecords(path, 2);
+    ASSERT_EQ(twice.size(), 2u);
+    EXPECT_EQ(twice[0].port, QStringLiteral("COM4"));
+    EXPECT_EQ(twice[0].outcome, Result::Success);  // the completion that read back its bytes
+    EXPECT_EQ(twice[1].outcome, Result::Failed);
+    EXPECT_FALSE(findRecord(path, 2));  // which one is meant is for the caller to ask
+    ASSERT_TRUE(findRecord(path, 4));   // behind a lower number
+    ASSERT_TRUE(findRecord(path, 1));
+    const std::vector<Record> damaged = findRecords(path, 5);
+    ASSERT_EQ(damaged.size(), 3u);
+    for (const Record& d : damaged) EXPECT_FALSE(d.written);
+    EXPECT_EQ(lastRecords(path, 100).size(), 8u);
+    EXPECT_EQ(Journal(path).append(r).number, 6);
 }
 
 TEST(KnownBytes, ARangeIsKnownFromAReadOrAConfirmedWriteCoveringIt) {
@@ -254,6 +355,15 @@ TEST(KnownBytes, ARangeIsKnownFromAReadOrAConfirmedWriteCoveringIt) {
     known.forget(com3, 96, 127);  // a programming not confirmed
     EXPECT_FALSE(known.known(com3, 96, 127));
     EXPECT_FALSE(known.known(com3, 0, 127));
+
+    // Ranges that just touch: forgetting one address drops the range holding it, and only it.
+    for (const auto& [forgotten, lowKept] : {std::pair{95, false}, std::pair{96, true}}) {
+        known.remember(com3, 0, bytes(96, 0));
+        known.remember(com3, 96, bytes(32, 7));
+        known.forget(com3, forgotten, forgotten);
+        EXPECT_EQ(known.known(com3, 0, 95).has_value(), lowKept) << forgotten;
+        EXPECT_EQ(known.known(com3, 96, 127).has_value(), !lowKept) << forgotten;
+    }
 }
 
 // The differences name the settings as the parameter file and the settings table do.
@@ -283,10 +393,27 @@ TEST(Compare, FieldsThatDifferWithTheirNamesAndBothValues) {
         {"averaging byte not a power of two",
          changed({{111, 0x03}}),
          {{"6Fh", "Octet 6Fh", "01", "03"}}},
+        {"the last address", changed({{0x7F, 0x01}}), {{"7Fh", "Octet 7Fh", "00", "01"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(compareMemories(panel, c.other, 96), c.expected);
+    }
+    // The settings whose bytes programming would not give back, by address.
+    const struct {
+        QByteArray bytes;
+        QStringList named;
+    } offCases[] = {
+        {panel, {}},
+        {changed({{111, 0x03}, {112, 0x05}}), {"averaging_2 6F 03", "averaging_1 70 05"}},
+        {changed({{108, 0x00}, {109, 0x12}}), {"brightness 6C 00", "6Dh 6D 12"}},
+    };
+    for (const auto& c : offCases) {
+        QStringList named;
+        for (const OffTable& o : offTable(c.bytes))
+            named << QStringLiteral("%1 %2 %3")
+                         .arg(o.key, memmap::hexDigits(o.address, 2), memmap::hexDigits(o.byte, 2));
+        EXPECT_EQ(named, c.named);
     }
     memmap::RateSettings file;
     file.flags.digits = 1;

@@ -18,6 +18,10 @@ class Recording : public ::testing::Test {
         owned->setCommPort(3);
         owned->open();
         for (std::size_t i = 0; i < 128; ++i) h.panel->memory[i] = (i * 37 + 11) & 0xFF;
+        journal.setSync([this](int fd) {
+            ++synced;
+            return syncToDisk(fd);
+        });
     }
     QByteArray panel(int from, int to) const {
         QByteArray b;
@@ -30,7 +34,9 @@ class Recording : public ::testing::Test {
     ops::WriteHooks checked(Programming& p) {
         ops::WriteHooks hooks = p.hooks();
         return {hooks.afterRead, [this, &p, hooks](const MemoryGrid& g) {
+                    const int syncedBefore = synced;
                     hooks.beforeWrite(g);
+                    EXPECT_EQ(synced, syncedBefore + 1);  // flushed to the disk, not only written
                     writesAtOpening = port.writes.size();
                     const auto r = findRecord(journal.path(), p.number());
                     ASSERT_TRUE(r);
@@ -46,6 +52,7 @@ class Recording : public ::testing::Test {
     MemoryGrid grid;
     QTemporaryDir dir;
     Journal journal{dir.filePath(QStringLiteral("journal.jsonl"))};
+    int synced = 0;
     std::size_t writesAtOpening = 0;
     const Where com3{QStringLiteral("COM3"), QStringLiteral("/dev/test-com3")};
 };
