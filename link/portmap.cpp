@@ -67,7 +67,7 @@ QString devicePath(const QString& name) {
 #else
     if (name.startsWith(QLatin1Char('/'))) return name;
     if (name.contains(QLatin1Char('/')) || QFileInfo::exists(name))
-        return QDir::current().absoluteFilePath(name);
+        return QDir::cleanPath(QDir::current().absoluteFilePath(name));
     return QStringLiteral("/dev/") + name;
 #endif
 }

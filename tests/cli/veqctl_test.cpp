@@ -261,6 +261,9 @@ TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
          "le même port est donné deux fois : COM7 et " + deviceLink},
         {{"-p", "COM8", "-p", "COM7", "switches"},
          "le même port est donné deux fois : COM8 et COM7"},
+        // A bare name is a device of /dev, as the port opener takes it.
+        {{"-p", "/dev/null", "-p", "null", "switches"},
+         "le même port est donné deux fois : /dev/null et null"},
     };
     const std::size_t sent = writes(QStringLiteral("COM3"));
     for (const Case& c : cases) {

@@ -235,5 +235,25 @@ TEST(PortNumbering, ProgramsNumberingAtOnceGiveEachAdapterOneNumber) {
     }
 }
 
+#ifndef _WIN32
+// The device a port's path opens, for the opener and the checks alike.
+TEST(PortNames, APathIsTheCurrentFoldersAndABareNameADeviceOfDev) {
+    QTemporaryDir dir;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    QFile(QStringLiteral("panel-link")).open(QIODevice::WriteOnly);
+    const QString here = QDir::currentPath();
+    const std::pair<QString, QString> cases[] = {
+        {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {"ttyUSB0", "/dev/ttyUSB0"},
+        {"pts/1", here + "/pts/1"},
+        {"./pts/1", here + "/pts/1"},
+        {"panel-link", here + "/panel-link"},
+    };
+    for (const auto& [name, device] : cases) EXPECT_EQ(devicePath(name), device) << name.toStdString();
+    QDir::setCurrent(before);
+}
+#endif
+
 }  // namespace
 }  // namespace veq
