@@ -146,13 +146,13 @@ TEST_F(CliBench, OffTableBytesComeBackExactlyAndOnlyOntoTheirOwnPanel) {
     QLocale::setDefault(system);
     EXPECT_TRUE(out.contains(QStringLiteral(" : 1,5 mS"))) << out.toStdString();
     ASSERT_EQ(run({"--json", "-p", "COM3", "params", "get", "-o", params}), cli::kDone);
-    const QJsonArray off =
-        QJsonDocument::fromJson(out.toUtf8())["ports"][0]["off_table"].toArray();
+    const QJsonArray off = QJsonDocument::fromJson(out.toUtf8())["ports"][0]["off_table"].toArray();
     ASSERT_EQ(off.size(), 2);
     EXPECT_EQ(off[0]["key"].toString(), "averaging_2");
     EXPECT_EQ(off[1]["byte"].toInt(), 5);
     ASSERT_EQ(run({"-p", "COM3", "params", "get", "-o", params}), cli::kDone);
-    EXPECT_TRUE(err.contains(QStringLiteral("(averaging_1) : octet 70h = 05"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("(averaging_1) : octet 70h = 05")))
+        << err.toStdString();
     EXPECT_EQ(run({"-p", "COM3", "params", "diff", params}), cli::kDiffer);
     EXPECT_TRUE(out.contains(QStringLiteral("Octet 6Fh : panneau 03, fichier 01")));
 
@@ -160,7 +160,8 @@ TEST_F(CliBench, OffTableBytesComeBackExactlyAndOnlyOntoTheirOwnPanel) {
     ASSERT_NE(own.memory, original);
     const QString n = QString::number(lastNumber());
     ASSERT_EQ(run({"journal", "show", n}), cli::kDone);
-    EXPECT_TRUE(out.contains(QStringLiteral("(averaging_2) : octet 6Fh = 03"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("(averaging_2) : octet 6Fh = 03")))
+        << out.toStdString();
 
     const std::size_t sent = writes(QStringLiteral("COM4"));
     for (const QStringList& refused :
@@ -200,8 +201,8 @@ TEST_F(CliBench, NothingWrittenIsToldFromAWriteNotConfirmed) {
     mute[QStringLiteral("COM4")] = true;
     auto falling = std::make_shared<sim::Panel>(sim::programmedMemory());
     devices[QStringLiteral("COM5")] = std::make_shared<SilentAfterAWrite>(falling);
-    for (const QStringList& command : {QStringList{"params", "set", params},
-                                       QStringList{"memory", "write", image}}) {
+    for (const QStringList& command :
+         {QStringList{"params", "set", params}, QStringList{"memory", "write", image}}) {
         for (const char* port : {"COM4", "COM5"}) {
             SCOPED_TRACE((command.join(' ') + ' ' + port).toStdString());
             falling->commits = 0;

@@ -5,9 +5,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -251,7 +251,8 @@ TEST(Journal, AnUnwritableFolderWarnsOnceAndGivesNoNumber) {
     // A folder where the journal should be: the system's reason in French, and it cannot be read.
     const QString folder = dir.filePath(QStringLiteral("journal.jsonl"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    EXPECT_TRUE(Journal(folder).append(Record{}).warning.contains(QStringLiteral("c'est un dossier")));
+    EXPECT_TRUE(
+        Journal(folder).append(Record{}).warning.contains(QStringLiteral("c'est un dossier")));
     QString why;
     EXPECT_FALSE(readable(folder, why));
     EXPECT_TRUE(why.contains(QStringLiteral("ne peut pas être lu"))) << why.toStdString();
@@ -296,7 +297,8 @@ TEST(Journal, WritersAtOnceGetNumbersOfTheirOwn) {
     late.setLockWait(0);
     const Appended refused = late.append(Record{});
     EXPECT_EQ(refused.number, 0);
-    EXPECT_TRUE(refused.warning.contains(QStringLiteral("verrouillé"))) << refused.warning.toStdString();
+    EXPECT_TRUE(refused.warning.contains(QStringLiteral("verrouillé")))
+        << refused.warning.toStdString();
     EXPECT_EQ(lastRecords(path, 1).at(0).number, kWriters * kEach);
 }
 

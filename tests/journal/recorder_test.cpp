@@ -134,6 +134,17 @@ TEST_F(Recording, UnconfirmedAndRefusedProgrammings) {
     r = lastRecords(journal.path(), 1).at(0);
     EXPECT_EQ(r->outcome, Result::Failed);
     EXPECT_EQ(r->cause, QStringLiteral("not-sent"));
+
+    // A confirmed write whose read-back finds other bytes fails, and the bytes found are known.
+    port.faults = {};
+    ASSERT_FALSE(ops::readRate(ex, grid).failed());
+    const QByteArray found(32, '\x11');
+    Programming differs(com3, QStringLiteral("Programme les paramètres"), 96, 127, journal);
+    differs.finish(ops::programRate(ex, grid, memmap::RateSettings{}, differs.hooks()), found);
+    r = lastRecords(journal.path(), 1).at(0);
+    EXPECT_EQ(r->outcome, Result::Failed);
+    EXPECT_EQ(r->cause, kReadBackDiffers);
+    EXPECT_EQ(knownThisRun().known(com3.device, 96, 127), found);
 }
 
 }  // namespace

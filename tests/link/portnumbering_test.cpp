@@ -244,13 +244,12 @@ TEST(PortNames, APathIsTheCurrentFoldersAndABareNameADeviceOfDev) {
     QFile(QStringLiteral("panel-link")).open(QIODevice::WriteOnly);
     const QString here = QDir::currentPath();
     const std::pair<QString, QString> cases[] = {
-        {"/dev/ttyUSB0", "/dev/ttyUSB0"},
-        {"ttyUSB0", "/dev/ttyUSB0"},
-        {"pts/1", here + "/pts/1"},
-        {"./pts/1", here + "/pts/1"},
+        {"/dev/ttyUSB0", "/dev/ttyUSB0"},     {"ttyUSB0", "/dev/ttyUSB0"},
+        {"pts/1", here + "/pts/1"},           {"./pts/1", here + "/pts/1"},
         {"panel-link", here + "/panel-link"},
     };
-    for (const auto& [name, device] : cases) EXPECT_EQ(devicePath(name), device) << name.toStdString();
+    for (const auto& [name, device] : cases)
+        EXPECT_EQ(devicePath(name), device) << name.toStdString();
     QDir::setCurrent(before);
 }
 #endif

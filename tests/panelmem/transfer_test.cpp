@@ -328,5 +328,16 @@ TEST_F(Transfer, ARefusedFrameEndsTheTransferAtOnce) {
     }
 }
 
+// The device gone while the panel answers: the port closed says why.
+TEST_F(Transfer, APortGoneDuringTheAnswerIsPortLost) {
+    port.faults.charSeconds = 1.0 / 960;  // the answer takes its time on the line
+    h.clock.onAdvance([this] {
+        if (port.isOpen() && !port.writes.empty() && port.writes.back().bytes.contains("RRR"))
+            port.unplug();
+    });
+    EXPECT_EQ(readMemory(ex, grid, kRateTransfer).cause, Cause::PortLost);
+    h.clock.onAdvance({});
+}
+
 }  // namespace
 }  // namespace veq
