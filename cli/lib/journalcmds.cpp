@@ -274,31 +274,40 @@ int journalShow(const Request& q, Console& c) {
     return kDone;
 }
 
-std::optional<QStringList> restorePorts(const Request& q, QString& error) {
+namespace {
+
+// The one port of -p or --config, empty without either; nothing when more are given.
+std::optional<QString> givenPort(const Request& q, QString& error) {
     if (q.ports.size() + (q.config.isEmpty() ? 0 : 1) > 1) {
         error = QStringLiteral("« restore » écrit un seul panneau : un seul port");
         return std::nullopt;
     }
-    std::optional<QStringList> given;
-    if (!q.ports.isEmpty() || !q.config.isEmpty()) {
-        given = panelPorts(q, error);
-        if (!given) return std::nullopt;
-    }
-    const auto r = oneRecord(q.words.at(1), given ? given->front() : QString(), error);
+    if (q.ports.isEmpty() && q.config.isEmpty()) return QString();
+    const auto given = panelPorts(q, error);
+    if (!given) return std::nullopt;
+    return given->front();
+}
+
+}  // namespace
+
+std::optional<QStringList> restorePorts(const Request& q, QString& error) {
+    const auto given = givenPort(q, error);
+    if (!given) return std::nullopt;
+    const auto r = oneRecord(q.words.at(1), *given, error);
     if (!r) return std::nullopt;
     const QString own = recordDevice(*r);
-    if (given) {
-        const QString device = portDeviceOf(given->front());
+    if (!given->isEmpty()) {
+        const QString device = portDeviceOf(*given);
         if (device != own && !q.ontoOther) {
             error = QStringLiteral(
                         "l'enregistrement n° %1 a été fait sur %2 (%3) ; %4 mène à un autre "
                         "périphérique (%5). Rien n'est envoyé. Pour écrire ces octets dans un "
                         "autre panneau (un panneau remplacé), ajoutez --onto-other-panel.")
                         .arg(r->number)
-                        .arg(r->port, own, given->front(), device);
+                        .arg(r->port, own, *given, device);
             return std::nullopt;
         }
-        return given;
+        return QStringList{*given};
     }
     // The record's own port: its COM number while it still leads to the record's device,
     // otherwise that device itself.
@@ -307,8 +316,9 @@ std::optional<QStringList> restorePorts(const Request& q, QString& error) {
 }
 
 std::optional<PortJob> restoreJob(const Request& q, QString& error) {
-    const auto found =
-        oneRecord(q.words.at(1), q.ports.isEmpty() ? QString() : q.ports.front(), error);
+    const auto given = givenPort(q, error);
+    if (!given) return std::nullopt;
+    const auto found = oneRecord(q.words.at(1), *given, error);
     if (!found) return std::nullopt;
     const journal::Record& r = *found;
     const qint64 n = r.number;
