@@ -21,13 +21,24 @@ namespace {
 constexpr int kDefaultLast = 20;
 constexpr int kRateFirst = 0x60;
 
-int usage(const Request& q, Console& c, const QString& text) {
-    c.err(QStringLiteral("veqctl : %1\nveqctl --help pour l'aide.\n").arg(text));
+// The command ends on an error: one line (and where to find the help, for a usage error).
+int ended(const Request& q, Console& c, const QString& text, int exit) {
+    c.err(QStringLiteral("veqctl : %1\n").arg(text) +
+          (exit == kUsage ? QStringLiteral("veqctl --help pour l'aide.\n") : QString()));
     if (q.json)
-        c.out(QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("exit"), kUsage},
+        c.out(QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("exit"), exit},
                                                           {QStringLiteral("error"), text}})
                                     .toJson(QJsonDocument::Indented)));
-    return kUsage;
+    return exit;
+}
+
+int usage(const Request& q, Console& c, const QString& text) {
+    return ended(q, c, text, kUsage);
+}
+
+// The journal that cannot be read: one line, status 1.
+int unreadable(const Request& q, Console& c, const QString& why) {
+    return ended(q, c, why, kFailed);
 }
 
 QJsonObject recordJson(const journal::Record& r) {
@@ -122,16 +133,6 @@ void bytesSection(QStringList& out, const QString& title, const std::optional<QB
 }  // namespace
 
 namespace {
-
-// The journal that cannot be read: one line, status 1.
-int unreadable(const Request& q, Console& c, const QString& why) {
-    c.err(QStringLiteral("veqctl : %1\n").arg(why));
-    if (q.json)
-        c.out(QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("exit"), kFailed},
-                                                          {QStringLiteral("error"), why}})
-                                    .toJson(QJsonDocument::Indented)));
-    return kFailed;
-}
 
 // An indented JSON object, each of its lines indented by `by` more spaces.
 QString indented(const QJsonObject& o, int by) {
