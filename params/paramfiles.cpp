@@ -15,9 +15,6 @@ namespace veq {
 
 namespace {
 
-// veqctl reads no more of a parameter file.
-constexpr qint64 kLargestFile = 1 << 20;
-
 QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
@@ -36,7 +33,7 @@ std::optional<memmap::RateSettings> ParamFiles::read(const QString& path) {
         return std::nullopt;
     }
     QString why;
-    const auto settings = paramfile::parseParameters(f.read(kLargestFile), why);
+    const auto settings = paramfile::parseParameters(f.read(paramfile::kLargestFile + 1), why);
     if (!settings)
         ctx_.messages.show(QStringLiteral("%1 : %2\nLes paramètres de la fenêtre n'ont pas changé.")
                                .arg(shown(path), why),

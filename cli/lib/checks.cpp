@@ -170,7 +170,7 @@ std::optional<memmap::RateSettings> parameterFile(const QString& path, QString& 
         return std::nullopt;
     }
     QString why;
-    const auto settings = parseParameters(f.read(1 << 20), why);
+    const auto settings = parseParameters(f.read(paramfile::kLargestFile + 1), why);
     if (!settings) error = QStringLiteral("%1 : %2").arg(path, why);
     return settings;
 }

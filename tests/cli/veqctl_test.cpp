@@ -154,6 +154,7 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
         Edit edit;
         QString message;                // what the error names
         QByteArray from = {}, to = {};  // then renamed in the file's text (a key twice)
+        QByteArray after = {};          // then added at the file's end
     };
     const Case cases[] = {
         {[](QJsonObject& o) { o["colour_depth"] = 3; }, "champ inconnu \"colour_depth\""},
@@ -170,7 +171,22 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
         {[](QJsonObject& o) { o["time_base"] = 0; }, "\"time_base\" vaut 0"},
         {range(2, "end", 350),
          "\"ranges[2].end\" vaut 350 : valeurs permises : un nombre entier "
-         "de 351 à 9999"},
+         "de 351 à 9995"},
+        // Range 5 (to 9999) would hold one value, or none: it holds two at least, as the others.
+        {range(3, "end", 9998),
+         "\"ranges[3].end\" vaut 9998 : valeurs permises : un nombre "
+         "entier de 551 à 9997"},
+        {[](QJsonObject& o) { o["first_bound"] = 9999; },
+         "\"first_bound\" vaut 9999 : valeurs permises : un nombre entier de 0 à 9989"},
+        {[](QJsonObject& o) {
+             o["display"] = QString::fromUtf8(
+                 "de\xCC\x81"
+                 "cimal");
+         },
+         "forme décomposée, lettre puis accent combinant : « é » s'écrit U+00E9 et non U+0065 "
+         "U+0301"},
+        // A second object past the first MiB is not left unread.
+        {[](QJsonObject&) {}, "fichier trop volumineux", {}, {}, QByteArray(1 << 20, ' ') + "{}"},
         {range(0, "colour", "bleu"),
          "\"ranges[0].colour\" vaut \"bleu\" : valeurs permises : "
          "\"rouge\", \"vert\", \"orange\""},
@@ -187,6 +203,7 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
         c.edit(o);
         QByteArray text = QJsonDocument(o).toJson();
         if (!c.from.isEmpty()) text.replace(c.from, c.to);
+        text += c.after;
         const QString path = file(QStringLiteral("bad.json"), text);
         EXPECT_EQ(run({"-p", "COM3", "params", "set", path}), cli::kUsage);
         EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
