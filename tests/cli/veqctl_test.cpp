@@ -7,6 +7,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <QFileInfo>
+
+#include "journal/journal.h"
 #include "link/portmap.h"
 #include "panelmem/paramfile.h"
 #include "tests/cli/bench.h"
@@ -250,6 +258,16 @@ TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
     ASSERT_TRUE(QFile::link(device, deviceLink));
     qputenv("VEQ_COM7", QFile::encodeName(device));
     qputenv("VEQ_COM8", QFile::encodeName(deviceLink));
+    const QString journalLink = dir.filePath(QStringLiteral("j.jsonl"));
+    ASSERT_TRUE(QFile::link(journal::journalPath(), journalLink));
+#ifdef Q_OS_UNIX
+    // A named pipe, and the writing end of a pipe as /dev/stdout is when the output is piped.
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const QString piped = QStringLiteral("/dev/fd/%1").arg(pipeEnds[1]);
+#endif
 
     struct Case {
         QStringList args;
@@ -273,6 +291,18 @@ TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
          "c'est aussi le fichier de -o"},
         {{"-p", "COM3", "memory", "read", "--trace", notes},
          "le fichier existe et n'est pas une trace"},
+        {{"-p", "COM3", "params", "get", "-o", dir.path()}, "ce n'est pas un fichier ordinaire"},
+        {{"-p", "COM3", "memory", "read", "-o", journalLink},
+         "c'est aussi le journal des opérations"},
+        {{"-p", "COM3", "memory", "read", "-o", portsFilePath()},
+         "c'est aussi le fichier des ports"},
+        {{"-p", "COM7", "params", "get", "-o", deviceLink}, "c'est aussi le port COM7"},
+        {{"-p", "COM3", "switches", "--trace", dir.path()}, "ce n'est pas un fichier ordinaire"},
+#ifdef Q_OS_UNIX
+        {{"-p", "COM3", "params", "get", "-o", fifo}, "ce n'est pas un fichier ordinaire"},
+        {{"-p", "COM3", "switches", "--trace", fifo}, "ce n'est pas un fichier ordinaire"},
+        {{"-p", "COM3", "switches", "--trace", piped}, "ce n'est pas un fichier ordinaire"},
+#endif
         {{"-p", "COM3", "-p", "com3:", "switches"}, "le même port est donné deux fois"},
         {{"-p", "COM3", "-p", "COM7", "-p", deviceLink, "switches"},
          "le même port est donné deux fois : COM7 et " + deviceLink},
@@ -287,6 +317,11 @@ TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
     }
     qunsetenv("VEQ_COM7");
     qunsetenv("VEQ_COM8");
+#ifdef Q_OS_UNIX
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());  // not replaced
+#endif
     EXPECT_EQ(writes(QStringLiteral("COM3")), sent);
     EXPECT_EQ(read(params), paramsText);
     EXPECT_EQ(read(notes), notesText);
