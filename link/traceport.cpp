@@ -24,6 +24,14 @@ bool isTrace(const QString& path) {
 bool TraceLog::open(const QString& path, QString& error) {
     std::lock_guard lock(mutex_);
     const QFileInfo info(path);
+    // Only a regular file takes a trace: a pipe would block the open until someone reads it, a
+    // device or a folder is no place for one.
+    if (info.exists() && !info.isFile()) {
+        error = QStringLiteral(
+            "ce n'est pas un fichier ordinaire (périphérique, tube ou dossier) : une trace "
+            "s'écrit dans un fichier ordinaire ou sous un nouveau nom");
+        return false;
+    }
     if (info.isFile() && info.size() > 0 && !isTrace(path)) {
         error = QStringLiteral("le fichier existe et n'est pas une trace : il est laissé tel quel");
         return false;

@@ -22,10 +22,11 @@ namespace veq {
 // "-" an event without bytes (open, close, discard, DTR).
 class TraceLog {
   public:
-    // Opens `path` to append to it: a new file, an empty one, an earlier trace (the new lines
-    // follow, their times starting again from 0) or a device. Any other existing file is refused
-    // and left as it is, so that a mistyped name never costs a file: false, and `error` says why
-    // (also when it cannot be written).
+    // Opens `path` to append to it: a new file, an empty one or an earlier trace (the new lines
+    // follow, their times starting again from 0). Any other existing file is refused and left as
+    // it is, so that a mistyped name never costs a file, and so is anything that is not a regular
+    // file (a device, a pipe, a folder): false, and `error` says why (also when it cannot be
+    // written).
     bool open(const QString& path, QString& error);
     void line(const QString& port, char direction, const QByteArray& bytes);
     void event(const QString& port, const QString& what);

@@ -23,27 +23,37 @@ QByteArray imageText(const Bytes& memory) {
     return out;
 }
 
-std::optional<Bytes> parseImage(const QByteArray& data) {
+namespace {
+
+// The hexadecimal digits of a text image, or nothing when the data is no text: a text holds only
+// digits, blanks and "#" comments to the end of a line.
+std::optional<QByteArray> textDigits(const QByteArray& data) {
     QByteArray digits;
-    bool text = true;
     bool comment = false;
     for (char c : data) {
         if (comment) {
             if (c == '\n') comment = false;
             continue;
         }
-        if (c == '#') {
+        if (c == '#')
             comment = true;
-        } else if (std::isxdigit(static_cast<unsigned char>(c))) {
+        else if (std::isxdigit(static_cast<unsigned char>(c)))
             digits += c;
-        } else if (!std::isspace(static_cast<unsigned char>(c))) {
-            text = false;
-            break;
-        }
+        else if (!std::isspace(static_cast<unsigned char>(c)))
+            return std::nullopt;
     }
+    return digits;
+}
+
+}  // namespace
+
+std::optional<Bytes> parseImage(const QByteArray& data) {
     Bytes m;
-    if (text && digits.size() == 2 * kSize) {
-        const QByteArray bytes = QByteArray::fromHex(digits);
+    // A text is read as one whatever its length: a text image cut to 128 characters is no raw
+    // image.
+    if (const auto digits = textDigits(data)) {
+        if (digits->size() != 2 * kSize) return std::nullopt;
+        const QByteArray bytes = QByteArray::fromHex(*digits);
         for (int i = 0; i < kSize; ++i)
             m[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bytes.at(i));
         return m;
@@ -68,6 +78,8 @@ bool loadImage(const QString& path, Bytes& memory, QString& error) {
     const auto image = data.size() > kMaxImageFile ? std::nullopt : parseImage(data);
     if (!image) {
         error = QStringLiteral("pas une image mémoire (256 chiffres hexadécimaux, ou 128 octets)");
+        if (const auto digits = data.size() > kMaxImageFile ? std::nullopt : textDigits(data))
+            error += QStringLiteral(" : texte de %1 chiffres hexadécimaux").arg(digits->size());
         return false;
     }
     memory = *image;

@@ -20,7 +20,9 @@ using Bytes = std::array<std::uint8_t, kSize>;
 QByteArray imageText(const Bytes& memory);
 
 // Reads an image: 256 hexadecimal digits (spaces, line ends and "#" comments to the end of a line
-// are ignored), or exactly 128 raw bytes. Nothing when it is neither.
+// are ignored), or exactly 128 raw bytes that are not such a text. Data made only of digits,
+// blanks and comments is text, and no image unless it holds 256 digits. Nothing when it is
+// neither.
 std::optional<Bytes> parseImage(const QByteArray& data);
 
 // Loads or saves an image file; on failure returns false and says why in `error`. A save replaces

@@ -1,5 +1,6 @@
 #include "panelmem/paramfile.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QJsonArray>
@@ -50,6 +51,33 @@ QString colourName(int colour) {
 QJsonValue nameOrNull(const QStringList& names, int index) {
     if (index < 1 || index > names.size()) return QJsonValue::Null;
     return names.at(index - 1);
+}
+
+// The characters of `text` as code points: "U+0065 U+0301".
+QString codePoints(const QString& text) {
+    QStringList points;
+    for (const char32_t c : text.toUcs4())
+        points
+            << QStringLiteral("U+%1").arg(static_cast<uint>(c), 4, 16, QLatin1Char('0')).toUpper();
+    return points.join(QLatin1Char(' '));
+}
+
+// For a value that is one of `names` written with its accents decomposed (a letter followed by a
+// combining accent: it looks the same, it is not the same text), how it differs; empty otherwise.
+QString decomposed(const QString& value, const QStringList& names) {
+    const QString composed = value.normalized(QString::NormalizationForm_C);
+    if (composed == value || !names.contains(composed)) return {};
+    QStringList differences;
+    for (const QChar c : composed)
+        if (const QString parts = QString(c).normalized(QString::NormalizationForm_D);
+            parts != QString(c))
+            differences << QStringLiteral("« %1 » s'écrit %2 et non %3")
+                               .arg(c)
+                               .arg(codePoints(c), codePoints(parts));
+    return QStringLiteral(
+               " (la valeur donnée est écrite en forme décomposée, lettre puis accent combinant : "
+               "%1)")
+        .arg(differences.join(QStringLiteral(", ")));
 }
 
 // One check of a file: the first failure is kept, with the field and what it takes.
@@ -121,7 +149,9 @@ class Checker {
             const int i = static_cast<int>(names.indexOf(v.toString()));
             if (i >= 0) return i + 1;
         }
-        fail(field, v, quoted(names) + (nullable ? QStringLiteral(" ou null") : QString()));
+        fail(field, v,
+             quoted(names) + (nullable ? QStringLiteral(" ou null") : QString()) +
+                 decomposed(v.toString(), names));
         return std::nullopt;
     }
 
@@ -237,6 +267,11 @@ QJsonObject parametersJson(const memmap::RateSettings& s) {
 }
 
 std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QString& error) {
+    if (text.size() > kLargestFile) {
+        error =
+            QStringLiteral("fichier trop volumineux : plus de %1 octets (1 Mio)").arg(kLargestFile);
+        return std::nullopt;
+    }
     // A UTF-8 byte-order mark at the start is skipped by the parser, and by duplicateKey.
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
@@ -272,8 +307,15 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
 
     Checker c;
     memmap::RateSettings s;
-    if (const auto first = c.numeric(settings::kRangeBounds[0], o[kFirstBound]))
-        s.ranges[0].slider = *first;
+    // Every range holds at least kRangeGap values, the last one too (it ends at kLastValue): each
+    // bound leaves room for the ranges after it, so no range comes out empty or upside down.
+    const auto highest = [](int bound) {
+        return kLastValue - settings::kRangeGap * (settings::kRanges - bound);
+    };
+    const settings::Numeric& firstBound = settings::kRangeBounds[0];
+    if (const auto first = c.integer(kFirstBound, o[kFirstBound], firstBound.minimum,
+                                     std::min(firstBound.maximum, highest(0))))
+        s.ranges[0].slider = static_cast<int>(*first);
     const QJsonValue rangesValue = o[kRanges];
     if (!c.failed() &&
         (!rangesValue.isArray() || rangesValue.toArray().size() != settings::kRanges))
@@ -301,8 +343,9 @@ std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QStr
         } else {
             // The window's range check: each end at least kRangeGap above the bound before it.
             const int low = s.ranges[static_cast<std::size_t>(k)].slider + settings::kRangeGap;
-            if (const auto end = c.integer(endField, r[QStringLiteral("end")],
-                                           std::max(low, bound.minimum), bound.maximum))
+            if (const auto end =
+                    c.integer(endField, r[QStringLiteral("end")], std::max(low, bound.minimum),
+                              std::min(bound.maximum, highest(k + 1))))
                 s.ranges[static_cast<std::size_t>(k + 1)].slider = static_cast<int>(*end);
         }
     }

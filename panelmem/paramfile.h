@@ -40,10 +40,16 @@ memmap::RateSettings settingsFromMemory(const MemoryGrid& grid);
 // The file's object for these settings.
 QJsonObject parametersJson(const memmap::RateSettings& settings);
 
-// Checks a whole file before anything is sent: not JSON, not one object, a key missing, a key
-// unknown, a key given twice in one object, or a value outside what its field takes gives nothing
-// and `error` names the field and the values it allows (in French). A UTF-8 byte-order mark at
-// the start (as some editors save) is accepted.
+// A parameter file is never larger: one is refused as too large (its readers read one byte more,
+// to know).
+inline constexpr qint64 kLargestFile = 1 << 20;
+
+// Checks a whole file before anything is sent: larger than kLargestFile, not JSON, not one object,
+// a key missing, a key unknown, a key given twice in one object, or a value outside what its field
+// takes gives nothing and `error` names the field and the values it allows (in French). A range's
+// bounds leave every range, the last included, at least two values. A name written with decomposed
+// accents is told apart from the name it looks like. A UTF-8 byte-order mark at the start (as some
+// editors save) is accepted.
 std::optional<memmap::RateSettings> parseParameters(const QByteArray& text, QString& error);
 
 // The settings for people, one line each, in French.

@@ -15,9 +15,6 @@ namespace veq {
 
 namespace {
 
-// veqctl reads no more of a parameter file.
-constexpr qint64 kLargestFile = 1 << 20;
-
 QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
@@ -36,7 +33,7 @@ std::optional<memmap::RateSettings> ParamFiles::read(const QString& path) {
         return std::nullopt;
     }
     QString why;
-    const auto settings = paramfile::parseParameters(f.read(kLargestFile), why);
+    const auto settings = paramfile::parseParameters(f.read(paramfile::kLargestFile + 1), why);
     if (!settings)
         ctx_.messages.show(QStringLiteral("%1 : %2\nLes paramètres de la fenêtre n'ont pas changé.")
                                .arg(shown(path), why),
@@ -57,15 +54,22 @@ void ParamFiles::save() {
         ctx_.messages.show(warning, Icon::Warning);
         return;
     }
+    // The window programs some settings a file does not take (a last range of one value): such
+    // a file would be refused when opened, so it is not written.
+    const QByteArray text =
+        QJsonDocument(paramfile::parametersJson(*settings)).toJson(QJsonDocument::Indented);
+    QString why;
+    if (!paramfile::parseParameters(text, why)) {
+        ctx_.messages.show(
+            QStringLiteral("Ces paramètres ne peuvent pas être enregistrés dans un fichier : %1")
+                .arg(why),
+            Icon::Warning);
+        return;
+    }
     const auto path = ctx_.files.saveFileName(kSaveTitle, kFilter, kInitialName);
     if (!path) return;
     QSaveFile f(*path);
-    if (f.open(QIODevice::WriteOnly) &&
-        f.write(
-            QJsonDocument(paramfile::parametersJson(*settings)).toJson(QJsonDocument::Indented)) >=
-            0 &&
-        f.commit())
-        return;
+    if (f.open(QIODevice::WriteOnly) && f.write(text) >= 0 && f.commit()) return;
     ctx_.messages.show(QStringLiteral("%1 : le fichier ne peut pas être écrit (%2).")
                            .arg(shown(*path), f.errorString()),
                        Icon::Warning);

@@ -9,6 +9,7 @@
 
 #include "cli/lib/jobs.h"
 #include "config/configfile.h"
+#include "journal/journal.h"
 #include "link/detection.h"
 #include "link/portmap.h"
 #include "panelmem/paramfile.h"
@@ -127,15 +128,36 @@ std::optional<QStringList> panelPorts(const Request& q, QString& error) {
     return ports;
 }
 
-bool outputAllowed(const Request& q, int portCount, QString& error) {
+bool outputAllowed(const Request& q, const QStringList& ports, QString& error) {
     if (q.output.isEmpty()) return true;
-    if (portCount > 1) {
+    if (ports.size() > 1) {
         error = QStringLiteral("-o écrit le fichier d'un seul port");
         return false;
     }
-    if (!q.config.isEmpty() && sameFile(q.output, q.config)) {
-        error = QStringLiteral("-o %1 : c'est aussi le fichier de --config").arg(q.output);
+    // The file is written aside and renamed over the name: whatever stands under that name (links
+    // followed) would be replaced, so it must be a regular file, or nothing yet.
+    const QFileInfo info(q.output);
+    if (info.exists() && !info.isFile()) {
+        error = QStringLiteral(
+                    "-o %1 : ce n'est pas un fichier ordinaire (périphérique, tube ou dossier) ; "
+                    "-o écrit un fichier ordinaire ou un nouveau nom")
+                    .arg(q.output);
         return false;
+    }
+    // Nor any file the program itself uses.
+    std::vector<std::pair<QString, QString>> taken = {
+        {journal::journalPath(), QStringLiteral("le journal des opérations")},
+        {portsFilePath(), QStringLiteral("le fichier des ports")}};
+    for (const QString& p : ports)
+        taken.emplace_back(portDeviceOf(p), QStringLiteral("le port %1").arg(p));
+    for (const auto& [path, what] : commandFiles(q))
+        if (what != QLatin1String("-o"))
+            taken.emplace_back(path, QStringLiteral("le fichier de %1").arg(what));
+    for (const auto& [path, what] : taken) {
+        if (!path.isEmpty() && sameFile(q.output, path)) {
+            error = QStringLiteral("-o %1 : c'est aussi %2").arg(q.output, what);
+            return false;
+        }
     }
     return true;
 }
@@ -168,7 +190,7 @@ std::optional<memmap::RateSettings> parameterFile(const QString& path, QString& 
         return std::nullopt;
     }
     QString why;
-    const auto settings = parseParameters(f.read(1 << 20), why);
+    const auto settings = parseParameters(f.read(paramfile::kLargestFile + 1), why);
     if (!settings) error = QStringLiteral("%1 : %2").arg(path, why);
     return settings;
 }

@@ -21,8 +21,10 @@ namespace veq::cli {
 // configuration file, no port at all, one device under two names.
 std::optional<QStringList> panelPorts(const Request& q, QString& error);
 
-// -o: one port only, and never the --config file.
-bool outputAllowed(const Request& q, int portCount, QString& error);
+// -o, for the ports of panelPorts: one port only; a regular file or a new name (never a device,
+// a pipe or a folder, which its rename would replace); never the port, the journal, the ports
+// file or a file the command reads, under whatever name.
+bool outputAllowed(const Request& q, const QStringList& ports, QString& error);
 
 // The trace of --trace, opened to append to, or null without --trace. Refused: one of the
 // command's own files (under whatever name), an existing file that is not a trace.

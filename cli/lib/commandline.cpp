@@ -70,10 +70,14 @@ const std::vector<OptionName>& optionNames() {
         {kTrace, nullptr, "--trace", "FICHIER",
          "chaque trame dans les deux sens, avec son heure, une ligne\n"
          "chacune ; ajoutée à la fin d'une trace existante ; un autre\n"
-         "fichier existant, ou un fichier de la commande, est refusé"},
+         "fichier existant, un fichier de la commande, un périphérique,\n"
+         "un tube ou un dossier est refusé"},
         {kJson, nullptr, "--json", nullptr, "le résultat en JSON sur la sortie standard"},
         {kOutput, "-o", "--output", "FICHIER",
-         "le fichier à écrire (params get, memory read ; un seul port)"},
+         "le fichier à écrire (params get, memory read ; un seul port) :\n"
+         "un fichier ordinaire ou un nouveau nom ; jamais un\n"
+         "périphérique, un tube, un dossier, le port, le journal, le\n"
+         "fichier des ports ou un fichier que la commande lit"},
         {kForce, nullptr, "--force", nullptr,
          "memory write, restore : écrit aussi une image sans signature"},
         {kMode, nullptr, "--mode", "M", nullptr},

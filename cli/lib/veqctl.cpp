@@ -237,7 +237,7 @@ class Run {
         const auto ports =
             command.ports == Ports::OfRecord ? restorePorts(q_, error) : panelPorts(q_, error);
         if (!ports) return usage(error);
-        if (!outputAllowed(q_, static_cast<int>(ports->size()), error)) return usage(error);
+        if (!outputAllowed(q_, *ports, error)) return usage(error);
         const auto job = command.prepare(q_, error);
         if (!job) return usage(error);
         std::shared_ptr<TraceLog> trace;

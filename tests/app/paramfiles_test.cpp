@@ -87,6 +87,16 @@ TEST_F(ParamFilesTest, SaveAndOpenAreVeqctlsFileAndARoundTripWritesTheSameBytes)
     ASSERT_TRUE(fromWindow) << error.toStdString();
     EXPECT_EQ(paramfile::parametersJson(*fromWindow), paramfile::parametersJson(controls()));
     EXPECT_EQ(fromWindow->stopThreshold, 1234);
+    // A last range of one value, which the file refuses, is not saved either.
+    slider("HScroll1(4)")->setValue(9998);
+    h.files.answers = {dir.filePath(QStringLiteral("short.json"))};
+    principal.MENU_PARAM_ENREGISTRER_Click();
+    ASSERT_EQ(h.messages.shown.size(), 1u);
+    EXPECT_TRUE(h.messages.shown[0].text.contains(QStringLiteral("\"ranges[3].end\" vaut 9998")))
+        << h.messages.shown[0].text.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("short.json"))));
+    h.messages.shown.clear();
+    slider("HScroll1(4)")->setValue(799);
 
     memmap::RateSettings other;
     other.timeBase = 600000;

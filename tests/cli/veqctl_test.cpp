@@ -7,6 +7,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <QFileInfo>
+
+#include "journal/journal.h"
 #include "link/portmap.h"
 #include "panelmem/paramfile.h"
 #include "tests/cli/bench.h"
@@ -154,6 +162,7 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
         Edit edit;
         QString message;                // what the error names
         QByteArray from = {}, to = {};  // then renamed in the file's text (a key twice)
+        QByteArray after = {};          // then added at the file's end
     };
     const Case cases[] = {
         {[](QJsonObject& o) { o["colour_depth"] = 3; }, "champ inconnu \"colour_depth\""},
@@ -170,7 +179,22 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
         {[](QJsonObject& o) { o["time_base"] = 0; }, "\"time_base\" vaut 0"},
         {range(2, "end", 350),
          "\"ranges[2].end\" vaut 350 : valeurs permises : un nombre entier "
-         "de 351 à 9999"},
+         "de 351 à 9995"},
+        // Range 5 (to 9999) would hold one value, or none: it holds two at least, as the others.
+        {range(3, "end", 9998),
+         "\"ranges[3].end\" vaut 9998 : valeurs permises : un nombre "
+         "entier de 551 à 9997"},
+        {[](QJsonObject& o) { o["first_bound"] = 9999; },
+         "\"first_bound\" vaut 9999 : valeurs permises : un nombre entier de 0 à 9989"},
+        {[](QJsonObject& o) {
+             o["display"] = QString::fromUtf8(
+                 "de\xCC\x81"
+                 "cimal");
+         },
+         "forme décomposée, lettre puis accent combinant : « é » s'écrit U+00E9 et non U+0065 "
+         "U+0301"},
+        // A second object past the first MiB is not left unread.
+        {[](QJsonObject&) {}, "fichier trop volumineux", {}, {}, QByteArray(1 << 20, ' ') + "{}"},
         {range(0, "colour", "bleu"),
          "\"ranges[0].colour\" vaut \"bleu\" : valeurs permises : "
          "\"rouge\", \"vert\", \"orange\""},
@@ -187,6 +211,7 @@ TEST_F(CliBench, BadFilesAreRefusedBeforeAnythingIsSent) {
         c.edit(o);
         QByteArray text = QJsonDocument(o).toJson();
         if (!c.from.isEmpty()) text.replace(c.from, c.to);
+        text += c.after;
         const QString path = file(QStringLiteral("bad.json"), text);
         EXPECT_EQ(run({"-p", "COM3", "params", "set", path}), cli::kUsage);
         EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
@@ -233,6 +258,16 @@ TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
     ASSERT_TRUE(QFile::link(device, deviceLink));
     qputenv("VEQ_COM7", QFile::encodeName(device));
     qputenv("VEQ_COM8", QFile::encodeName(deviceLink));
+    const QString journalLink = dir.filePath(QStringLiteral("j.jsonl"));
+    ASSERT_TRUE(QFile::link(journal::journalPath(), journalLink));
+#ifdef Q_OS_UNIX
+    // A named pipe, and the writing end of a pipe as /dev/stdout is when the output is piped.
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const QString piped = QStringLiteral("/dev/fd/%1").arg(pipeEnds[1]);
+#endif
 
     struct Case {
         QStringList args;
@@ -256,6 +291,18 @@ TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
          "c'est aussi le fichier de -o"},
         {{"-p", "COM3", "memory", "read", "--trace", notes},
          "le fichier existe et n'est pas une trace"},
+        {{"-p", "COM3", "params", "get", "-o", dir.path()}, "ce n'est pas un fichier ordinaire"},
+        {{"-p", "COM3", "memory", "read", "-o", journalLink},
+         "c'est aussi le journal des opérations"},
+        {{"-p", "COM3", "memory", "read", "-o", portsFilePath()},
+         "c'est aussi le fichier des ports"},
+        {{"-p", "COM7", "params", "get", "-o", deviceLink}, "c'est aussi le port COM7"},
+        {{"-p", "COM3", "switches", "--trace", dir.path()}, "ce n'est pas un fichier ordinaire"},
+#ifdef Q_OS_UNIX
+        {{"-p", "COM3", "params", "get", "-o", fifo}, "ce n'est pas un fichier ordinaire"},
+        {{"-p", "COM3", "switches", "--trace", fifo}, "ce n'est pas un fichier ordinaire"},
+        {{"-p", "COM3", "switches", "--trace", piped}, "ce n'est pas un fichier ordinaire"},
+#endif
         {{"-p", "COM3", "-p", "com3:", "switches"}, "le même port est donné deux fois"},
         {{"-p", "COM3", "-p", "COM7", "-p", deviceLink, "switches"},
          "le même port est donné deux fois : COM7 et " + deviceLink},
@@ -273,6 +320,11 @@ TEST_F(CliBench, UsageErrorsEndWithTwoAndSendNothing) {
     }
     qunsetenv("VEQ_COM7");
     qunsetenv("VEQ_COM8");
+#ifdef Q_OS_UNIX
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());  // not replaced
+#endif
     EXPECT_EQ(writes(QStringLiteral("COM3")), sent);
     EXPECT_EQ(read(params), paramsText);
     EXPECT_EQ(read(notes), notesText);

@@ -24,13 +24,18 @@ bool within(qint64 v, qint64 low, qint64 high) {
     return v >= low && v <= high;
 }
 
-// What the file's fields allow, as the reader's header lists them.
+// What the file's fields allow, as the reader's header lists them: every range, the last one
+// (to 9999) included, holds at least two values.
 bool allowed(const memmap::RateSettings& s) {
-    if (!within(s.ranges[0].slider, 0, 9999)) return false;
-    for (std::size_t k = 0; k < s.ranges.size(); ++k) {
-        const int c = s.ranges[k].colour;
-        if (c != colour::kRed && c != colour::kGreen && c != colour::kOrange) return false;
-        if (k > 0 && !within(s.ranges[k].slider, std::max(s.ranges[k - 1].slider + 2, 1), 9999))
+    const int n = static_cast<int>(s.ranges.size());
+    if (!within(s.ranges[0].slider, 0, 9999 - 2 * n)) return false;
+    for (int k = 0; k < n; ++k) {
+        const auto& r = s.ranges[static_cast<std::size_t>(k)];
+        if (r.colour != colour::kRed && r.colour != colour::kGreen && r.colour != colour::kOrange)
+            return false;
+        if (k > 0 &&
+            !within(r.slider, std::max(s.ranges[static_cast<std::size_t>(k - 1)].slider + 2, 1),
+                    9999 - 2 * (n - k)))
             return false;
     }
     return within(s.brightnessOption, 0, 5) && within(s.averaging1, 0, memmap::kAveraging1Max) &&

@@ -55,6 +55,7 @@ TEST(MemoryImage, TextRoundTripsAndReadsCommentsSpacesAndRawBytes) {
 
     EXPECT_FALSE(parseImage(text.left(text.size() - 3)).has_value());  // one byte short
     EXPECT_FALSE(parseImage(text + "00").has_value());                 // one byte more
+    EXPECT_FALSE(parseImage(text.left(Panel::kSize)).has_value());     // text cut to 128 bytes
     QByteArray bad = text;
     bad[4] = 'G';
     EXPECT_FALSE(parseImage(bad).has_value());
