@@ -33,8 +33,9 @@ foreach(_v VEQ_MSI_STAGE VEQ_MSI_VERSION VEQ_MSI_OUTPUT VEQ_MSI_SOURCE)
     endif()
 endforeach()
 find_program(_wixl wixl)
-if(NOT _wixl)
-    message(FATAL_ERROR "wixl (Debian package wixl) is needed to make the MSI package")
+find_program(_msibuild msibuild)
+if(NOT _wixl OR NOT _msibuild)
+    message(FATAL_ERROR "wixl and msibuild (Debian packages wixl, msitools) make the MSI package")
 endif()
 
 string(UUID _product_code NAMESPACE ${_upgrade_code} NAME "VEQ Cadence ${VEQ_MSI_VERSION}"
@@ -154,6 +155,12 @@ execute_process(COMMAND ${_wixl} -a x64 -o ${VEQ_MSI_OUTPUT} ${_wxs} WORKING_DIR
                 RESULT_VARIABLE _status OUTPUT_VARIABLE _output ERROR_VARIABLE _output)
 if(NOT _status EQUAL 0 OR NOT EXISTS ${VEQ_MSI_OUTPUT})
     message(FATAL_ERROR "wixl failed (${_status}): ${_output}")
+endif()
+# wixl writes the package's language as English in its summary: French, as its product.
+execute_process(COMMAND ${_msibuild} ${VEQ_MSI_OUTPUT} -s "${_summary}" "${_manufacturer}" "x64;1036"
+                RESULT_VARIABLE _status)
+if(NOT _status EQUAL 0)
+    message(FATAL_ERROR "msibuild could not set the summary of ${VEQ_MSI_OUTPUT}")
 endif()
 execute_process(COMMAND ${VEQ_MSI_SOURCE}/cmake/windows/sign.sh ${VEQ_MSI_OUTPUT}
                 RESULT_VARIABLE _status)

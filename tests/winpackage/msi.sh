@@ -27,7 +27,7 @@ product=$(code ProductCode "$properties")
 upgrade=$(code UpgradeCode "$properties")
 [ "$(code ALLUSERS "$properties")" = 1 ] || fail "not a per-machine package: $properties"
 [ "$(code ProductLanguage "$properties")" = 1036 ] || fail "not French: $properties"
-msiinfo suminfo "$msi" | grep -q '^Template: x64;' || fail "not a 64-bit package: $(msiinfo suminfo "$msi")"
+msiinfo suminfo "$msi" | grep -q '^Template: x64;1036$' || fail "not a 64-bit French package: $(msiinfo suminfo "$msi")"
 
 "$wine_run" cmd /c exit
 prefix=$(sed -n 's/^export WINEPREFIX="${WINEPREFIX:-\(.*\)}"$/\1/p' "$wine_run")
