@@ -23,9 +23,11 @@ WIN_QT_STAMP :=
 endif
 HAVE_QT_WIN := $(wildcard $(VEQ_QT_WIN))
 # The cross compiler, Wine to run the tests, NSIS for the setup program, xdotool to see the
-# installed program's window on Xvfb (only with a Windows Qt).
+# installed program's window on Xvfb, wixl for the MSI package (msitools to read one back),
+# osslsigncode to sign the programs and packages (only with a Windows Qt).
 ifneq ($(HAVE_QT_WIN),)
-PACKAGES += g++-mingw-w64-x86-64-posix wine64 wine nsis ninja-build xdotool
+PACKAGES += g++-mingw-w64-x86-64-posix wine64 wine nsis ninja-build xdotool wixl msitools \
+            osslsigncode
 endif
 
 # Under Wine a test that fails (or hangs past 120 s) runs once more before it counts as failed:
@@ -104,9 +106,16 @@ else
 	cmake --build $(BUILD_WIN) -j $(JOBS)
 endif
 
-# VEQ-Cadence-<version>-win64-setup.exe (NSIS) and VEQ-Cadence-<version>-win64.zip in $(BUILD_WIN).
+# VEQ-Cadence-<version>-win64-setup.exe (NSIS), VEQ-Cadence-<version>-win64.zip and
+# VEQ-Cadence-<version>-win64.msi (wixl) in $(BUILD_WIN), signed when a certificate is given:
+# VEQ_SIGN_CERT and VEQ_SIGN_KEY, or VEQ_SIGN_PKCS12; VEQ_SIGN_PASSWORD only from the environment;
+# VEQ_SIGN_TIMESTAMP, a timestamp server (cmake/windows/sign.sh).
+VEQ_SIGN_FILES := VEQ_SIGN_CERT VEQ_SIGN_KEY VEQ_SIGN_PKCS12
+$(foreach v,$(VEQ_SIGN_FILES),$(if $($(v)),$(eval override $(v) := $(abspath $($(v))))))
+export $(VEQ_SIGN_FILES) VEQ_SIGN_TIMESTAMP
 windows-package: windows
-	cd $(BUILD_WIN) && cpack -G "NSIS;ZIP"
+	@cmake/windows/sign.sh --notice
+	cd $(BUILD_WIN) && cpack -G "NSIS;ZIP;External"
 
 # The four transfers' time against the floor, through veqctl.exe under Wine (prints; not a test).
 windows-timing: build windows

@@ -2,7 +2,11 @@
 # libraries and plugins they use, the MinGW runtime, Qt's French texts, the guide (next to the
 # program, where "Aide" looks first), the README and the licence. `make windows-package` makes
 # VEQ-Cadence-<version>-win64-setup.exe (NSIS: Program Files, Start menu, uninstaller, an entry in
-# the installed programs, French texts) and VEQ-Cadence-<version>-win64.zip (runs in place).
+# the installed programs, French texts), VEQ-Cadence-<version>-win64.zip (runs in place) and
+# VEQ-Cadence-<version>-win64.msi (wixl, for deployment by an IT department: cmake/windows/msi.cmake
+# as CPack's External generator), all three from the same install step. With a certificate in the
+# environment (cmake/windows/sign.sh) the programs are signed in the staging folder before they are
+# packed, then the setup program, its uninstaller and the MSI.
 
 get_filename_component(_qt_prefix "${Qt6Core_DIR}/../../.." ABSOLUTE)
 install(TARGETS veq-cadence veqctl RUNTIME DESTINATION .)
@@ -28,7 +32,11 @@ if(VEQ_GUIDE)
     install(FILES ${VEQ_GUIDE} DESTINATION .)
 endif()
 
-set(CPACK_GENERATOR "NSIS;ZIP")
+set(CPACK_GENERATOR "NSIS;ZIP;External")
+set(CPACK_VEQ_SOURCE_DIR ${CMAKE_SOURCE_DIR})
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/windows/sign-stage.cmake)
+set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/windows/msi.cmake)
 set(CPACK_PACKAGE_NAME "VEQ Cadence")
 set(CPACK_PACKAGE_VENDOR "Les développeurs de VEQ Cadence")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -65,7 +73,10 @@ if(EXISTS ${_nsis_template})
     math(EXPR _eol "${_eol} + 1")
     string(SUBSTRING "${_nsis}" 0 ${_eol} _first)
     string(SUBSTRING "${_nsis}" ${_eol} -1 _rest)
-    set(_nsis "${_first}Target amd64-unicode\n${_rest}")
+    # The setup program and the uninstaller it writes are signed as makensis finishes each.
+    set(_sign "${CMAKE_SOURCE_DIR}/cmake/windows/sign.sh")
+    string(CONCAT _nsis "${_first}Target amd64-unicode\n!finalize '\"${_sign}\" \"%1\"'\n"
+           "!uninstfinalize '\"${_sign}\" \"%1\"'\n${_rest}")
     string(REGEX REPLACE "!insertmacro MUI_LANGUAGE \"English\"[^\n]*\n([^\n]*MUI_LANGUAGE[^\n]*\n)*"
                          "!insertmacro MUI_LANGUAGE \"French\"\n" _nsis "${_nsis}")
     file(WRITE ${CMAKE_BINARY_DIR}/package/nsis/NSIS.template.in "${_nsis}")

@@ -6,10 +6,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonDocument>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QSaveFile>
 #include <QVBoxLayout>
 
+#include "link/ui/windows.h"
 #include "panelmem/paramfile.h"
+#include "params/journalrows.h"
 
 namespace veq {
 
@@ -21,6 +25,40 @@ QString shown(const QString& path) {
 
 QString address(int a) {
     return QStringLiteral("%1").arg(a, 2, 16, QLatin1Char('0')).toUpper() + QLatin1Char('h');
+}
+
+// The window's frame fills the main window's client area (the area of its child windows), so
+// that a table with long texts is never wider than the screen.
+void fillClientArea(QWidget* w) {
+    auto* sub = qobject_cast<QMdiSubWindow*>(frameOf(w));
+    QMdiArea* area = sub ? sub->mdiArea() : nullptr;
+    if (!area || sub->isMaximized() || sub->isMinimized()) return;
+    sub->setGeometry(area->viewport()->rect());
+}
+
+// Every column as wide as its texts, the last one taking the rest of the width (its texts are
+// cut with "…" only when the window is narrower than the texts, and whole in their tooltips).
+void fitColumns(QTableWidget* table) {
+    QHeaderView* h = table->horizontalHeader();
+    for (int c = 0; c + 1 < table->columnCount(); ++c)
+        h->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    h->setSectionResizeMode(table->columnCount() - 1, QHeaderView::Stretch);
+}
+
+// A column whose texts may be long (a device path given to veqctl as the port) is as wide as its
+// texts up to `chars` average characters; longer texts lose their middle ("…"), whole in their
+// tooltips.
+void capColumn(QTableWidget* table, int column, int chars) {
+    table->horizontalHeader()->setSectionResizeMode(column, QHeaderView::Interactive);
+    table->resizeColumnToContents(column);
+    const int widest = table->fontMetrics().averageCharWidth() * chars;
+    if (table->columnWidth(column) > widest) table->setColumnWidth(column, widest);
+}
+
+QTableWidgetItem* cell(const QString& text, const QString& tip = {}) {
+    auto* item = new QTableWidgetItem(text);
+    item->setToolTip(tip.isEmpty() ? text : tip);
+    return item;
 }
 
 }  // namespace
@@ -103,11 +141,16 @@ ComparisonWindow::ComparisonWindow(QWidget* parent) : QWidget(parent) {
     table_->setHorizontalHeaderLabels(
         {QStringLiteral("Réglage"), QStringLiteral("Fenêtre"), QStringLiteral("Fichier")});
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    fitColumns(table_);
     table_->verticalHeader()->hide();
     layout->addWidget(summary_);
     layout->addWidget(table_);
     resize(520, 300);
+}
+
+void ComparisonWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    fillClientArea(this);
 }
 
 void ComparisonWindow::showDifferences(const QString& file,
@@ -122,11 +165,10 @@ void ComparisonWindow::showDifferences(const QString& file,
     table_->setRowCount(static_cast<int>(differences.size()));
     for (int r = 0; r < differences.size(); ++r) {
         const journal::Difference& d = differences[r];
-        table_->setItem(r, 0, new QTableWidgetItem(d.label));
-        table_->setItem(r, 1, new QTableWidgetItem(d.panel));
-        table_->setItem(r, 2, new QTableWidgetItem(d.other));
+        table_->setItem(r, 0, cell(d.label));
+        table_->setItem(r, 1, cell(d.panel));
+        table_->setItem(r, 2, cell(d.other));
     }
-    table_->resizeColumnsToContents();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -145,7 +187,8 @@ JournalWindow::JournalWindow(WindowContext& ctx, std::function<Dump24c01&()> win
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setTextElideMode(Qt::ElideMiddle);
+    fitColumns(table_);
     table_->verticalHeader()->hide();
     layout->addWidget(table_);
     auto* buttons = new QHBoxLayout;
@@ -171,24 +214,26 @@ JournalWindow::JournalWindow(WindowContext& ctx, std::function<Dump24c01&()> win
     refresh();
 }
 
+void JournalWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    fillClientArea(this);
+}
+
 void JournalWindow::refresh() {
     records_ = journal::lastRecords(journal::journalPath(), kShown);
     table_->setRowCount(static_cast<int>(records_.size()));
+    const QLocale locale;
     for (int r = 0; r < static_cast<int>(records_.size()); ++r) {
         const journal::Record& rec = records_[static_cast<std::size_t>(r)];
-        const QString outcome =
-            journal::outcomeKey(rec.outcome) +
-            (rec.cause.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(rec.cause));
-        const QStringList cells = {QString::number(rec.number),
-                                   rec.time,
-                                   rec.port,
-                                   rec.operation,
-                                   address(rec.from) + QStringLiteral("..") + address(rec.to),
-                                   outcome};
-        for (int c = 0; c < cells.size(); ++c)
-            table_->setItem(r, c, new QTableWidgetItem(cells[c]));
+        // The time as the operator writes it, local; the file's own text in its tooltip.
+        table_->setItem(r, 0, cell(QString::number(rec.number)));
+        table_->setItem(r, 1, cell(journalrows::timeText(rec.time, locale), rec.time));
+        table_->setItem(r, 2, cell(rec.port, rec.device));
+        table_->setItem(r, 3, cell(rec.operation));
+        table_->setItem(r, 4, cell(address(rec.from) + QStringLiteral("..") + address(rec.to)));
+        table_->setItem(r, 5, cell(journalrows::outcomeText(rec.outcome, rec.cause)));
     }
-    table_->resizeColumnsToContents();
+    capColumn(table_, 2, kPortChars);
     if (!records_.empty()) table_->selectRow(0);
 }
 

@@ -60,6 +60,10 @@ class ComparisonWindow : public QWidget {
     QTableWidget* table() const { return table_; }
     QLabel* summary() const { return summary_; }
 
+  protected:
+    // Opens over the whole client area of the main window.
+    void showEvent(QShowEvent* event) override;
+
   private:
     QLabel* summary_;
     QTableWidget* table_;
@@ -71,6 +75,8 @@ class JournalWindow : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kShown = 500;  // records listed, from the newest
+    // The port column's widest, in average characters: a long device path is cut in its middle.
+    static constexpr int kPortChars = 24;
 
     // `window`: the parameter window (created when it does not exist).
     JournalWindow(WindowContext& ctx, std::function<Dump24c01&()> window,
@@ -85,6 +91,10 @@ class JournalWindow : public QWidget {
   signals:
     // The parameter window has taken a record's bytes.
     void loaded();
+
+  protected:
+    // Opens over the whole client area of the main window.
+    void showEvent(QShowEvent* event) override;
 
   private:
     void load(bool before);

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -13,9 +16,11 @@
 #include "app/lib/principal.h"
 #include "journal/journal.h"
 #include "link/ui/configuration.h"
+#include "link/ui/windows.h"
 #include "panelmem/paramfile.h"
 #include "panelsim/model/image.h"
 #include "params/dump24c01.h"
+#include "params/journalrows.h"
 #include "params/paramfiles.h"
 #include "tests/support/harness.h"
 
@@ -147,6 +152,8 @@ TEST_F(ParamFilesTest, CompareListsTheFieldsThatDiffer) {
     EXPECT_EQ(t->item(0, 1)->text(), QString::number(controls().relay1));
     EXPECT_EQ(t->item(0, 2)->text(), QStringLiteral("4321"));
     EXPECT_TRUE(principal.comparison().isVisible());
+    EXPECT_TRUE(principal.mdiArea()->viewport()->rect().contains(
+        frameOf(&principal.comparison())->geometry()));
 }
 
 // A programming from the window, then its record's "before" back into the controls and the grid.
@@ -180,6 +187,108 @@ TEST_F(ParamFilesTest, TheJournalWindowLoadsARecordsBytesIntoTheControls) {
             << a;
     j.but_ecrit_Click();
     EXPECT_EQ(slider("HScroll5")->value(), 777);
+}
+
+// The record's time in the operator's format and zone, the outcome and its cause in French.
+TEST(JournalRows, TimesOutcomesAndCausesInFrench) {
+    const QLocale fr(QLocale::French, QLocale::France);
+    struct Time {
+        const char* iso;
+        int zoneSeconds;
+        const char* shown;
+    };
+    for (const Time& t : {Time{"2026-12-09T08:55:19.449+00:00", 3600, "09/12/2026 09:55:19"},
+                          Time{"2026-12-31T23:30:00.000-01:00", 0, "01/01/2027 00:30:00"},
+                          Time{"2026-07-01T14:05:09.001+02:00", 7200, "01/07/2026 14:05:09"},
+                          Time{"pas une heure", 0, "pas une heure"}})
+        EXPECT_EQ(journalrows::timeText(QString::fromUtf8(t.iso), fr, QTimeZone(t.zoneSeconds)),
+                  QString::fromUtf8(t.shown))
+            << t.iso;
+    struct Row {
+        journal::Result outcome;
+        const char* cause;
+        const char* shown;
+    };
+    using R = journal::Result;
+    for (const Row& r :
+         {Row{R::Success, "", "réussie"}, Row{R::Unknown, "", "inconnue"},
+          Row{R::Failed, "no-answer", "échouée : L'afficheur n'a pas répondu"},
+          Row{R::Failed, "incomplete", "échouée : Réponse incomplète de l'afficheur"},
+          Row{R::Failed, "line-stalled", "échouée : La ligne est bloquée"},
+          Row{R::Failed, "read-back-differs",
+              "échouée : La relecture diffère de ce qui a été écrit"},
+          Row{R::Refused, "not-sent", "refusée : Rien n'a été écrit"},
+          Row{R::Failed, "panne-inconnue", "échouée : panne-inconnue"}})
+        EXPECT_EQ(journalrows::outcomeText(r.outcome, QString::fromUtf8(r.cause)),
+                  QString::fromUtf8(r.shown))
+            << r.cause;
+}
+
+// At 1280 x 1024 the journal window lies inside the main window's client area with every column
+// as wide as its texts; times local in the operator's format (the file's text in the tooltip),
+// outcomes in French, newest first.
+TEST_F(ParamFilesTest, TheJournalWindowFitsTheMainWindowAndReadsInFrench) {
+    struct FrenchLocale {
+        FrenchLocale() { QLocale::setDefault(QLocale(QLocale::French, QLocale::France)); }
+        ~FrenchLocale() { QLocale::setDefault(before); }
+        QLocale before;
+    } french;
+    struct Appended {
+        journal::Result outcome;
+        const char* cause;
+        const char* shown;
+    };
+    using R = journal::Result;
+    const std::vector<Appended> appended = {
+        {R::Success, "", "réussie"},
+        {R::Failed, "unexpected",
+         "échouée : Réponse inattendue de l'afficheur (décalée, trop longue ou illisible)"},
+        {R::Refused, "not-sent", "refusée : Rien n'a été écrit"},
+        {R::Unknown, "", "inconnue"}};
+    journal::Journal file(journal::journalPath());
+    for (std::size_t i = 0; i < appended.size(); ++i) {
+        journal::Record rec;
+        const QDateTime local(QDate(2026, 12, 9), QTime(9, 55, 10 + static_cast<int>(i), 449));
+        rec.time = local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+        rec.port = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+        rec.operation = QStringLiteral("Programme les paramètres");
+        rec.kind = journal::Kind::Write;
+        rec.from = 96;
+        const qint64 n = file.append(rec).number;
+        ASSERT_GT(n, 0);
+        if (appended[i].outcome != R::Unknown)
+            file.complete(n, appended[i].outcome, QString::fromUtf8(appended[i].cause));
+    }
+    principal.showNormal();
+    principal.setGeometry(0, 0, 1280, 1024);
+    QCoreApplication::processEvents();
+    principal.MENU_JOURNAL_Click();
+    QCoreApplication::processEvents();
+    JournalWindow& j = principal.journal();
+    QTableWidget* t = j.table();
+    ASSERT_GE(t->rowCount(), static_cast<int>(appended.size()));
+    for (std::size_t i = 0; i < appended.size(); ++i) {
+        const int row = static_cast<int>(appended.size() - 1 - i);
+        EXPECT_EQ(t->item(row, 1)->text(), QStringLiteral("09/12/2026 09:55:%1").arg(10 + i))
+            << row;
+        EXPECT_EQ(t->item(row, 1)->toolTip(), j.records()[static_cast<std::size_t>(row)].time);
+        EXPECT_EQ(t->item(row, 5)->text(), QString::fromUtf8(appended[i].shown)) << row;
+    }
+
+    EXPECT_TRUE(principal.mdiArea()->viewport()->rect().contains(frameOf(&j)->geometry()));
+    EXPECT_GT(frameOf(&j)->width(), principal.width() * 9 / 10);
+    QHeaderView* h = t->horizontalHeader();
+    EXPECT_LE(h->length(), t->viewport()->width());
+    // Whole texts in every column but the port's, which a device path this long would widen
+    // past the screen: there it is cut, at its widest.
+    const QAbstractItemView* view = t;
+    for (int c = 0; c < t->columnCount(); ++c) {
+        if (c == 2)
+            EXPECT_EQ(h->sectionSize(c),
+                      t->fontMetrics().averageCharWidth() * JournalWindow::kPortChars);
+        else
+            EXPECT_GE(h->sectionSize(c), view->sizeHintForColumn(c)) << "column " << c;
+    }
 }
 
 }  // namespace
