@@ -9,16 +9,17 @@
 namespace veq {
 
 enum class Cause {
-    Done,            // the panel's whole answer arrived in time
-    NoAnswer,        // not one character came back within the wait
-    Incomplete,      // part of the answer came back: `received` of `expected` characters
-    Unexpected,      // the answer is out of step (a character too many, one late in front), not
-                     // hexadecimal where bytes stand, or longer than the panel ever answers
-    LineStalled,     // the line stopped taking bytes: a frame was refused
-    PortLost,        // the port closed during the exchange: its device went away
-    ConnectionLost,  // the network connection to the panel's serial device server was cut
-    NotSent,         // nothing was written: the bytes to write were not known (cells that hold no
-                     // byte, or the read the write needed first failed; see `first`)
+    Done,         // the panel's whole answer arrived in time
+    NoAnswer,     // not one character came back within the wait
+    Incomplete,   // part of the answer came back: `received` of `expected` characters
+    Unexpected,   // the answer is out of step (a character too many, one late in front), not
+                  // hexadecimal where bytes stand, or longer than the panel ever answers
+    LineStalled,  // the line stopped taking bytes: a frame was refused
+    PortLost,     // the port closed during the exchange: its device went away
+    NotSent,      // nothing was written: the bytes to write were not known (cells that hold no
+                  // byte, or the read the write needed first failed; see `first`)
+    // The network connection to the panel's serial device server was cut during the exchange.
+    ConnectionLost,
 };
 
 struct Outcome {
