@@ -78,8 +78,8 @@ bool looksIpv4(const QString& host) {
 
 QString NetAddress::text() const {
     const QString scheme = kind == Kind::Rfc2217 ? QString(kRfc2217) : QString(kTcp);
-    const QString h = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
-                                                      : host.toLower();
+    const QString h =
+        host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
     return scheme + h + QLatin1Char(':') + QString::number(port);
 }
 
@@ -145,6 +145,7 @@ std::optional<NetAddress> parseNetAddress(const QString& name, QString* error) {
         return refuse(error, name,
                       QStringLiteral("port %1 hors limites (1 à 65535)").arg(portText));
     a.port = static_cast<quint16>(port);
+    a.host = a.host.toLower();  // names and IPv6 digits alike know no case
     return a;
 }
 

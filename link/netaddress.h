@@ -13,10 +13,10 @@ namespace veq {
 struct NetAddress {
     enum class Kind { Rfc2217, Tcp };
     Kind kind = Kind::Rfc2217;
-    QString host;  // without the brackets of an IPv6 address
+    QString host;  // in lower case, without the brackets of an IPv6 address
     quint16 port = 0;
 
-    // The address written back in its usual form: the scheme and a name in lower case.
+    // The address written back in its usual form, in lower case.
     QString text() const;
     bool operator==(const NetAddress&) const = default;
 };
