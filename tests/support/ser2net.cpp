@@ -52,8 +52,8 @@ bool Ser2net::start(const QString& device, Kind kind, QString* error) {
     if (program.isEmpty()) return failed(QStringLiteral("ser2net is not installed (make deps)"));
     port_ = freePort();
     if (port_ == 0) return failed(QStringLiteral("no free port on 127.0.0.1"));
-    const QString accepter =
-        kind == Kind::Rfc2217 ? QStringLiteral("telnet(rfc2217),tcp") : QStringLiteral("tcp");
+    const QString accepter = kind == Kind::Rfc2217 ? QStringLiteral("telnet(rfc2217),tcp(nodelay)")
+                                                   : QStringLiteral("tcp(nodelay)");
     process_.setProgram(program);
     // In the foreground, no lock files, the configuration on the command line only.
     process_.setArguments({QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-Y"),
