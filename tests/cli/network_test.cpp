@@ -6,6 +6,11 @@
 #include <csignal>
 #include <map>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -150,7 +155,7 @@ TEST_F(VeqctlOverNetwork, MemoryReadThroughARawTcpPort) {
     EXPECT_EQ(r.out, sim::imageText(sim::programmedMemory()) + "Lecture effectuée avec succés.\n");
 }
 
-TEST_F(VeqctlOverNetwork, ARefusedConnectionOrAMalformedAddressFailsAtOnceInFrench) {
+TEST_F(VeqctlOverNetwork, OpeningFaultsFailInBoundedTimeWithTheirFrenchCause) {
     const QString nobody = QStringLiteral("rfc2217://127.0.0.1:%1").arg(Ser2net::freePort());
     Ran r = veqctl({"--json", "-p", nobody, "params", "get"});
     EXPECT_EQ(r.exit, 1);
@@ -165,6 +170,33 @@ TEST_F(VeqctlOverNetwork, ARefusedConnectionOrAMalformedAddressFailsAtOnceInFren
                              "refuse la connexion. Vérifiez le numéro de port TCP et que le "
                              "serveur (boîtier, ser2net) est en service.\n")
                   .arg(nobody));
+
+    // A server whose queue is full drops the connection's packets: the opening gives up after its
+    // bound, with its own cause.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int queued = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length), 0);
+    ASSERT_EQ(::connect(queued, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    const QString silent = QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(a.sin_port));
+    r = veqctl({"--json", "-p", silent, "memory", "read"});
+    ::close(queued);
+    ::close(listener);
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(QJsonDocument::fromJson(r.out)
+                  .object()[QStringLiteral("ports")]
+                  .toArray()[0]
+                  .toObject()[QStringLiteral("cause")]
+                  .toString(),
+              QStringLiteral("unreachable"))
+        << r.out.toStdString();
+    EXPECT_GE(r.ms, 900);
+    EXPECT_LT(r.ms, 3000);
 
     // Refused before anything is tried, naming the fault.
     r = veqctl({"-p", "tcp://127.0.0.1:70000", "memory", "read"});
