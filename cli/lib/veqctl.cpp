@@ -292,7 +292,7 @@ Line serialLine(const QString& port) {
     if (const auto n = comNumber(port))
         serial->setCommPort(*n);
     else
-        serial->setDevicePath(port);
+        serial->setDevicePath(port);  // a device path or a network address, as given
     line.port = std::move(serial);
     line.clock = std::make_unique<SteadyClock>();
     return line;
