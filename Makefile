@@ -7,7 +7,7 @@ JOBS      ?= $(shell nproc)
 SUDO      := $(if $(filter 0,$(shell id -u)),,sudo)
 PACKAGES  := cmake make g++ clang-14 libclang-rt-14-dev qt6-base-dev qt6-serialport-dev \
              libgtest-dev libgmock-dev googletest xvfb xauth fonts-liberation2 qt6-translations-l10n \
-             ccache pandoc dpkg-dev desktop-file-utils lintian
+             ccache pandoc dpkg-dev desktop-file-utils lintian ser2net
 
 # The Windows build: Qt for Windows (MinGW-w64) as a tarball or an unpacked folder, outside the
 # repository; unpacked into build-win-qt/. Without it `make test` skips the Windows part.

@@ -4,7 +4,7 @@
 #include "app/lib/principal.h"
 #include "app/lib/splash.h"
 #include "app/lib/startup.h"
-#include "link/qtserialport.h"
+#include "link/anyport.h"
 #include "link/traceport.h"
 #include "link/ui/qtplatform.h"
 
@@ -25,7 +25,7 @@ int main(int argc, char* argv[]) {
         messages,
         files,
         documents,
-        [] { return veq::tracedFromEnvironment(std::make_unique<veq::QtSerialPort>()); },
+        [] { return veq::tracedFromEnvironment(std::make_unique<veq::AnyPort>()); },
         {}};
 
     veq::Principal principal(context);

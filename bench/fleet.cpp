@@ -60,7 +60,7 @@ struct Sample {
 
 }  // namespace
 
-int runFleet(int panels, int runs, const QString& simulatorProgram) {
+int runFleet(int panels, int runs, const QString& simulatorProgram, const DeviceServer::Kind* via) {
     std::vector<std::unique_ptr<Simulator>> simulators;
     QStringList ports;
     for (int i = 0; i < panels; ++i) {
@@ -72,6 +72,16 @@ int runFleet(int panels, int runs, const QString& simulatorProgram) {
         }
         ports << s->path();
         simulators.push_back(std::move(s));
+    }
+
+    DeviceServer server;
+    if (via) {
+        QString error;
+        if (!server.start(ports, *via, error)) {
+            std::fprintf(stderr, "veq-bench: %s\n", qPrintable(error));
+            return 2;
+        }
+        ports = server.addresses();
     }
 
     QTemporaryDir dir;

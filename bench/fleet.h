@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "bench/server.h"
+
 namespace veq::bench {
 
 // veq-bench --fleet N: starts N veq-panel-sim --pace on pseudo-terminals and programs one
@@ -13,6 +15,8 @@ namespace veq::bench {
 // where cpu is this process's processor time (user and system) during the fleet's command over
 // its wall time, divided by N: the share of one core each panel costs. Every command must end
 // with status 0; otherwise a FAILED line is printed and the result is 1.
-int runFleet(int panels, int runs, const QString& simulatorProgram);
+// With `via`, each panel is reached through its own connection of one ser2net on the loopback.
+int runFleet(int panels, int runs, const QString& simulatorProgram,
+             const DeviceServer::Kind* via = nullptr);
 
 }  // namespace veq::bench

@@ -61,6 +61,10 @@
 //
 // With --fleet N it measures something else: see bench/fleet.h.
 //
+// With --via rfc2217 or --via tcp the simulator is reached through ser2net on the loopback (the
+// device server of a plant, started by the bench) and a network port instead of the terminal:
+// the same transfers, floors and checks, for the fleet too (one ser2net connection per panel).
+//
 // The floor leaves out everything the line does not need: computing, scheduling, polling periods.
 //
 // Note on the two 128-byte transfers: their frames are queued at once and their reply wait gives
@@ -92,10 +96,11 @@
 #include <QStringList>
 
 #include "bench/fleet.h"
+#include "bench/server.h"
 #include "bench/simulator.h"
+#include "link/anyport.h"
 #include "link/clock.h"
 #include "link/exchange.h"
-#include "link/qtserialport.h"
 #include "link/serialport.h"
 #include "panelmem/grid.h"
 #include "panelmem/transfer.h"
@@ -453,8 +458,19 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Programs a parameter file onto N simulated panels at once through veqctl's "
                        "engine instead, and prints fleet-N wall, single, ratio and cpu."),
         QStringLiteral("N"));
-    p.addOptions({runsOption, simOption, drainOption, verboseOption, fleetOption});
+    const QCommandLineOption viaOption(
+        QStringLiteral("via"),
+        QStringLiteral("Reaches the simulators through ser2net on the loopback: rfc2217 or tcp."),
+        QStringLiteral("KIND"));
+    p.addOptions({runsOption, simOption, drainOption, verboseOption, fleetOption, viaOption});
     p.process(app);
+    const QString via = p.value(viaOption);
+    if (p.isSet(viaOption) && via != QLatin1String("rfc2217") && via != QLatin1String("tcp")) {
+        std::fprintf(stderr, "veq-bench: --via takes rfc2217 or tcp\n");
+        return 2;
+    }
+    const auto serverKind = via == QLatin1String("tcp") ? veq::bench::DeviceServer::Kind::Tcp
+                                                        : veq::bench::DeviceServer::Kind::Rfc2217;
 
     bool ok = false;
     const int runs = p.value(runsOption).toInt(&ok);
@@ -473,6 +489,7 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "veq-bench: --fleet takes a number from 1 to 64\n");
             return 2;
         }
+        if (p.isSet(viaOption)) return veq::bench::runFleet(n, runs, program, &serverKind);
         return veq::bench::runFleet(n, runs, program);
     }
 
@@ -485,18 +502,28 @@ int main(int argc, char* argv[]) {
     qputenv(QStringLiteral("VEQ_COM%1").arg(kComPort).toLatin1(),
             QFile::encodeName(simulator.path()));
 
+    veq::bench::DeviceServer server;
+    QString target = simulator.path();
     veq::SteadyClock clock;
-    veq::QtSerialPort serial;
+    veq::AnyPort serial;
+    if (p.isSet(viaOption)) {
+        if (!server.start({simulator.path()}, serverKind, error)) {
+            std::fprintf(stderr, "veq-bench: %s\n", qPrintable(error));
+            return 2;
+        }
+        target = server.addresses().front();
+        serial.setDevicePath(target);
+    }
     WatchedPort port(serial, clock, p.isSet(drainOption));
     port.setCommPort(kComPort);
     if (!port.open()) {
-        std::fprintf(stderr, "veq-bench: cannot open %s: %s\n", qPrintable(simulator.path()),
+        std::fprintf(stderr, "veq-bench: cannot open %s: %s\n", qPrintable(target),
                      qPrintable(port.errorString()));
         return 2;
     }
 
-    std::fprintf(stderr, "veq-bench: %d run(s) each%s; load average %s\n", runs,
-                 p.isSet(drainOption) ? ", writes drained (--drain)" : "",
+    std::fprintf(stderr, "veq-bench: %d run(s) each%s on %s; load average %s\n", runs,
+                 p.isSet(drainOption) ? ", writes drained (--drain)" : "", qPrintable(target),
                  qPrintable(loadAverage()));
     Bench bench(port, clock, p.isSet(verboseOption));
     const bool allOk = bench.runAll(runs);

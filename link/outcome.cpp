@@ -36,6 +36,11 @@ QString causeText(const Outcome& o) {
             return QStringLiteral(
                 "Le port a disparu pendant l'échange (adaptateur débranché ?). Rebranchez-le et "
                 "recommencez.");
+        case Cause::ConnectionLost:
+            return QStringLiteral(
+                "La connexion réseau avec le serveur de port série a été coupée pendant "
+                "l'échange. Vérifiez le réseau et le serveur (boîtier, ser2net), puis "
+                "recommencez.");
         case Cause::NotSent:
             if (o.first != Cause::Done && o.first != Cause::NotSent)
                 return QStringLiteral(
@@ -73,6 +78,30 @@ QString openFailureText(OpenFailure failure, const QString& port) {
                        "Accès au port %1 refusé. Sous Linux, l'utilisateur doit faire partie du "
                        "groupe dialout (sudo adduser $USER dialout, puis se reconnecter).")
                 .arg(port);
+        case OpenFailure::BadAddress:
+            return QStringLiteral(
+                       "L'adresse réseau de %1 est invalide : elle s'écrit rfc2217://HÔTE:PORT ou "
+                       "tcp://HÔTE:PORT (port de 1 à 65535, adresse IPv6 entre crochets).")
+                .arg(port);
+        case OpenFailure::Unresolved:
+            return QStringLiteral(
+                       "Le nom du serveur de port série de %1 est inconnu. Vérifiez le nom de "
+                       "l'hôte et le réseau (DNS).")
+                .arg(port);
+        case OpenFailure::Refused:
+            return QStringLiteral(
+                       "Le serveur de port série de %1 refuse la connexion. Vérifiez le numéro de "
+                       "port TCP et que le serveur (boîtier, ser2net) est en service.")
+                .arg(port);
+        case OpenFailure::Unreachable:
+            return QStringLiteral(
+                       "Le serveur de port série de %1 ne répond pas. Vérifiez qu'il est sous "
+                       "tension, son adresse et le réseau.")
+                .arg(port);
+        case OpenFailure::NoNetwork:
+            return QStringLiteral(
+                       "Cette version du programme ne sait pas joindre un port réseau (%1).")
+                .arg(port);
         case OpenFailure::Other:
             break;
     }
@@ -94,6 +123,8 @@ QString causeKey(Cause cause) {
             return QStringLiteral("line-stalled");
         case Cause::PortLost:
             return QStringLiteral("port-lost");
+        case Cause::ConnectionLost:
+            return QStringLiteral("connection-lost");
         case Cause::NotSent:
             return QStringLiteral("not-sent");
     }
@@ -112,6 +143,16 @@ QString openFailureKey(OpenFailure failure) {
             return QStringLiteral("busy");
         case OpenFailure::Forbidden:
             return QStringLiteral("forbidden");
+        case OpenFailure::BadAddress:
+            return QStringLiteral("bad-address");
+        case OpenFailure::Unresolved:
+            return QStringLiteral("unresolved");
+        case OpenFailure::Refused:
+            return QStringLiteral("refused");
+        case OpenFailure::Unreachable:
+            return QStringLiteral("unreachable");
+        case OpenFailure::NoNetwork:
+            return QStringLiteral("no-network");
         case OpenFailure::Other:
             break;
     }

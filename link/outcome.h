@@ -18,6 +18,8 @@ enum class Cause {
     PortLost,     // the port closed during the exchange: its device went away
     NotSent,      // nothing was written: the bytes to write were not known (cells that hold no
                   // byte, or the read the write needed first failed; see `first`)
+    // The network connection to the panel's serial device server was cut during the exchange.
+    ConnectionLost,
 };
 
 struct Outcome {
@@ -39,6 +41,12 @@ enum class OpenFailure {
     Busy,       // another program holds it
     Forbidden,  // the user may not open it (on Linux: not in the dialout group)
     Other,      // anything else; the system's text says what
+    // A panel behind a serial device server (rfc2217://, tcp://):
+    BadAddress,   // the network address is malformed (nothing was sent)
+    Unresolved,   // the server's name does not resolve
+    Refused,      // the server refused the connection (nothing listens on that port)
+    Unreachable,  // the server did not answer within the connection's bound
+    NoNetwork,    // this build has no network ports
 };
 
 // For the operator, in French: what happened and what to check. `port` is the port as the user

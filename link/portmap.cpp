@@ -1,5 +1,6 @@
 #include "link/portmap.h"
 #include "link/fileerror.h"
+#include "link/netaddress.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,6 +63,7 @@ QString environmentDevice(int number) {
 }  // namespace
 
 QString devicePath(const QString& name) {
+    if (isNetworkName(name)) return name.trimmed();
 #ifdef Q_OS_WIN
     return name;
 #else

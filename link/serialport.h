@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include "link/outcome.h"
 
@@ -42,6 +43,12 @@ class SerialPort {
     virtual OpenFailure openFailure() const {
         return isOpen() ? OpenFailure::None : OpenFailure::Other;
     }
+    // What a port that closed itself during an exchange means: a device gone (PortLost) or a
+    // network connection cut (ConnectionLost).
+    virtual Cause lossCause() const { return Cause::PortLost; }
+    // What the port has to say for the wire trace since last asked (how an opening went on a
+    // network port, say), one line each.
+    virtual QStringList takeNotes() { return {}; }
 };
 
 }  // namespace veq

@@ -105,8 +105,13 @@ QString TracePort::name() const {
     return name_.isEmpty() ? QStringLiteral("COM%1").arg(inner_->commPort()) : name_;
 }
 
+void TracePort::notes() {
+    for (const QString& note : inner_->takeNotes()) log_->event(name(), note);
+}
+
 bool TracePort::open() {
     const bool ok = inner_->open();
+    notes();
     log_->event(name(), ok ? QStringLiteral("open ") + inner_->settings()
                            : QStringLiteral("open failed: ") + inner_->errorString());
     return ok;
@@ -121,6 +126,7 @@ void TracePort::close() {
 bool TracePort::write(const QByteArray& bytes) {
     const bool ok = inner_->write(bytes);
     log_->line(name(), '>', bytes);
+    notes();
     if (!ok) log_->event(name(), QStringLiteral("write refused: ") + inner_->errorString());
     return ok;
 }
@@ -133,6 +139,7 @@ void TracePort::discardInput() {
 QByteArray TracePort::readAll() {
     QByteArray bytes = inner_->readAll();
     if (!bytes.isEmpty()) log_->line(name(), '<', bytes);
+    notes();
     return bytes;
 }
 

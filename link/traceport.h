@@ -64,11 +64,15 @@ class TracePort : public SerialPort {
     void setDtr(bool on) override;
     QString errorString() const override { return inner_->errorString(); }
     OpenFailure openFailure() const override { return inner_->openFailure(); }
+    Cause lossCause() const override { return inner_->lossCause(); }
+    QStringList takeNotes() override { return inner_->takeNotes(); }
 
     SerialPort& inner() { return *inner_; }
 
   private:
     QString name() const;
+    // The inner port's notes, as events.
+    void notes();
 
     std::unique_ptr<SerialPort> inner_;
     std::shared_ptr<TraceLog> log_;

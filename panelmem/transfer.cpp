@@ -48,7 +48,7 @@ std::optional<QString> byteInAnswer(const QByteArray& answer, int k) {
 Outcome answerOutcome(Exchange& ex, const Reply& reply, int expected) {
     const int received = static_cast<int>(reply.text.size());
     // A device gone in the middle of the frames also breaks the exchange: the port closed says so.
-    if (!ex.port().isOpen()) return {Cause::PortLost, received, expected};
+    if (!ex.port().isOpen()) return {ex.port().lossCause(), received, expected};
     if (ex.broken()) return {Cause::LineStalled, received, expected};
     if (received == 0) return {Cause::NoAnswer, 0, expected};
     if (received < expected) return {Cause::Incomplete, received, expected};

@@ -11,6 +11,7 @@
 #include "config/configfile.h"
 #include "journal/journal.h"
 #include "link/detection.h"
+#include "link/netaddress.h"
 #include "link/portmap.h"
 #include "panelmem/paramfile.h"
 
@@ -74,6 +75,10 @@ QString portDeviceOf(const QString& port) {
         path = portDevice(*n);
         if (path.isEmpty()) return QStringLiteral("COM%1").arg(*n);  // no device: the name
     }
+    if (isNetworkName(path)) {
+        const auto address = parseNetAddress(path);
+        return address ? address->text() : path;
+    }
 #ifdef Q_OS_WIN
     if (path.startsWith(QLatin1String("\\\\.\\"))) path = path.mid(4);
     if (const auto n = comNumber(path)) return QStringLiteral("COM%1").arg(*n);
@@ -99,6 +104,10 @@ std::optional<QStringList> panelPorts(const Request& q, QString& error) {
                 return std::nullopt;
             }
             ports << QStringLiteral("COM%1").arg(*n);
+        } else if (isNetworkName(p)) {
+            // A malformed address is refused here, before anything is sent.
+            if (!parseNetAddress(p, &error)) return std::nullopt;
+            ports << p.trimmed();
         } else {
             ports << p;
         }

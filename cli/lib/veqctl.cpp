@@ -9,9 +9,10 @@
 #include "cli/lib/commands.h"
 #include "cli/lib/journalcmds.h"
 #include "cli/lib/portrunner.h"
+#include "link/anyport.h"
 #include "link/detection.h"
+#include "link/netaddress.h"
 #include "link/portmap.h"
-#include "link/qtserialport.h"
 #include "panelmem/image.h"
 
 namespace veq::cli {
@@ -72,6 +73,14 @@ QString causeLine(const PortResult& r) {
         portDevice(*n, &refusal);
         if (!refusal.isEmpty())
             text += QStringLiteral(" Le fichier des ports n'a pas servi : %1.").arg(refusal);
+    }
+    if (r.opening == OpenFailure::BadAddress) {
+        // What is wrong with the address the number leads to.
+        const auto n = comNumber(r.port);
+        QString fault;
+        parseNetAddress(n ? portDevice(*n) : r.port, &fault);
+        if (!fault.isEmpty())
+            text += QLatin1Char(' ') + fault.left(1).toUpper() + fault.mid(1) + '.';
     }
     return text;
 }
@@ -294,11 +303,11 @@ class Run {
 
 Line serialLine(const QString& port) {
     Line line;
-    auto serial = std::make_unique<QtSerialPort>();
+    auto serial = std::make_unique<AnyPort>();
     if (const auto n = comNumber(port))
         serial->setCommPort(*n);
     else
-        serial->setDevicePath(devicePath(port));
+        serial->setDevicePath(devicePath(port));  // a device path or a network address
     line.port = std::move(serial);
     line.clock = std::make_unique<SteadyClock>();
     return line;

@@ -31,11 +31,12 @@ struct Line {
     std::unique_ptr<SerialPort> port;  // not yet opened
 };
 
-// Makes the line of a port named as on the command line: "COMn" (n from 1 to 14) or a device path.
+// Makes the line of a port named as on the command line: "COMn" (n from 1 to 14), a device path
+// or a network address ("rfc2217://HOST:PORT", "tcp://HOST:PORT").
 using LineFactory = std::function<Line(const QString& port)>;
 
-// The real lines: a QtSerialPort on COMn (the application's mapping) or on the path, and a
-// steady clock.
+// The real lines: a port on COMn (the application's mapping), on the path or on the network
+// address (link/anyport.h), and a steady clock.
 Line serialLine(const QString& port);
 
 // Where a run writes, and how it reaches ports.

@@ -21,7 +21,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "link/qtserialport.h"
+#include "link/anyport.h"
 #include "link/ui/windows.h"
 #include "panelmem/colours.h"
 #include "panelsim/model/image.h"
@@ -166,7 +166,7 @@ Bench::Bench()
               messages,
               files,
               documents,
-              [] { return std::unique_ptr<SerialPort>(std::make_unique<QtSerialPort>()); },
+              [] { return std::unique_ptr<SerialPort>(std::make_unique<AnyPort>()); },
               {}} {
     context.configuration = [this]() -> ConfigurationWindow& { return *cfg; };
 }
