@@ -43,7 +43,9 @@ FUZZ_SECONDS ?= 20
 
 all: build
 
-# Installs the Debian packages that are missing (and only then touches apt).
+# Installs the Debian packages that are missing (and only then touches apt). ser2net is for the
+# tests, which start their own on the loopback: the system service its package enables (in front
+# of /dev/ttyS0..3) is switched off.
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
@@ -51,7 +53,10 @@ deps:
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
 	  $(SUDO) apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing && \
+	  if echo " $$missing " | grep -q ' ser2net ' && command -v systemctl >/dev/null 2>&1; then \
+	    $(SUDO) systemctl disable --now ser2net.service >/dev/null 2>&1 || true; \
+	  fi; \
 	fi
 
 # With ccache the application-only tree below compiles from the plain build's objects (same
