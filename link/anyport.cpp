@@ -1,8 +1,9 @@
 #include "link/anyport.h"
 
 #include "link/netaddress.h"
+#include "link/netsocket.h"
 #include "link/portmap.h"
-#ifdef VEQ_NETWORK
+#ifdef VEQ_NETPORT
 #include "link/netport.h"
 #endif
 
@@ -29,7 +30,7 @@ bool AnyPort::open() {
         failure_ = OpenFailure::BadAddress;
         return false;
     }
-#ifdef VEQ_NETWORK
+#ifdef VEQ_NETPORT
     net_ = std::make_unique<NetPort>(*address);
     net_->setCommPort(number_);
     net_->setSettings(settings_);

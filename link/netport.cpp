@@ -1,16 +1,12 @@
-#include "link/serialport.h"
+#include "link/netsocket.h"
 
-// Built where Qt has its network module (not in the Windows cross-build's Qt).
-#ifdef VEQ_NETWORK
+// Built where there are network ports (link/netsocket.h).
+#ifdef VEQ_NETPORT
 #include "link/netport.h"
 
-#include <chrono>
-#include <future>
-#include <thread>
+#include <functional>
 
 #include <QElapsedTimer>
-#include <QHostAddress>
-#include <QHostInfo>
 
 #include "link/exchange.h"
 #include "link/qtserialport.h"
@@ -18,28 +14,6 @@
 namespace veq {
 
 namespace {
-
-// The addresses of a host name within `ms`. A lookup that outlasts it is left to end on its own
-// (a resolver that drops packets may take many seconds): the opening never waits for it.
-enum class Lookup { Found, Unknown, TimedOut };
-Lookup resolve(const QString& host, int ms, QList<QHostAddress>& addresses) {
-    const QHostAddress literal(host);
-    if (!literal.isNull()) {
-        addresses = {literal};
-        return Lookup::Found;
-    }
-    auto promise = std::make_shared<std::promise<QList<QHostAddress>>>();
-    std::future<QList<QHostAddress>> answer = promise->get_future();
-    std::thread([promise, host] {
-        const QHostInfo info = QHostInfo::fromName(host);
-        promise->set_value(info.error() == QHostInfo::NoError ? info.addresses()
-                                                              : QList<QHostAddress>{});
-    }).detach();
-    if (answer.wait_for(std::chrono::milliseconds(ms)) != std::future_status::ready)
-        return Lookup::TimedOut;
-    addresses = answer.get();
-    return addresses.isEmpty() ? Lookup::Unknown : Lookup::Found;
-}
 
 // "9600,N,8,1" as RFC 2217 codes it (the default line when the text is of another form).
 rfc2217::LineSettings lineOf(const QString& settings) {
@@ -84,45 +58,29 @@ bool NetPort::open() {
 
     QElapsedTimer timer;
     timer.start();
-    QList<QHostAddress> addresses;
-    switch (resolve(address_.host, kConnectMs, addresses)) {
-        case Lookup::Found:
+    auto socket = makeNetSocket();
+    switch (socket->connectTo(address_.host, address_.port, kConnectMs)) {
+        case NetSocket::Reach::Connected:
             break;
-        case Lookup::Unknown:
+        case NetSocket::Reach::NoSuchName:
             return fail(
                 OpenFailure::Unresolved,
                 QStringLiteral("le nom %1 ne correspond à aucune adresse").arg(address_.host));
-        case Lookup::TimedOut:
+        case NetSocket::Reach::NameTimedOut:
             return fail(OpenFailure::Unresolved,
                         QStringLiteral("le nom %1 n'a pas pu être résolu en %2 ms")
                             .arg(address_.host)
                             .arg(kConnectMs));
+        case NetSocket::Reach::Refused:
+            return fail(OpenFailure::Refused,
+                        QStringLiteral("connexion refusée par %1").arg(address_.text()));
+        case NetSocket::Reach::NoAnswer:
+            return fail(
+                OpenFailure::Unreachable,
+                QStringLiteral("%1 ne répond pas (%2 ms)").arg(address_.text()).arg(kConnectMs));
     }
-
-    // Each address in turn within the same bound: a refusal on one is no answer for the next.
-    OpenFailure why = OpenFailure::Unreachable;
-    for (const QHostAddress& a : addresses) {
-        const int left = kConnectMs - static_cast<int>(timer.elapsed());
-        if (left <= 0) break;
-        auto socket = std::make_unique<QTcpSocket>();
-        socket->connectToHost(a, address_.port);
-        if (socket->waitForConnected(left)) {
-            socket_ = std::move(socket);
-            break;
-        }
-        why = socket->error() == QAbstractSocket::ConnectionRefusedError ? OpenFailure::Refused
-                                                                         : OpenFailure::Unreachable;
-        socket->abort();
-    }
-    if (!socket_) {
-        return fail(
-            why,
-            why == OpenFailure::Refused
-                ? QStringLiteral("connexion refusée par %1").arg(address_.text())
-                : QStringLiteral("%1 ne répond pas (%2 ms)").arg(address_.text()).arg(kConnectMs));
-    }
-    // Every frame leaves when it is written, as on a serial line.
-    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // Every frame leaves when it is written, as on a serial line (the socket's no-delay option).
+    socket_ = std::move(socket);
     notes_ << QStringLiteral("connected to %1 in %2 ms").arg(address_.text()).arg(timer.elapsed());
     if (rfc2217() && !negotiate()) {
         failure_ = OpenFailure::Unreachable;
@@ -192,29 +150,23 @@ QStringList NetPort::takeNotes() {
 
 bool NetPort::send(const QByteArray& wire) {
     if (!socket_) return false;
-    if (socket_->write(wire) != wire.size()) {
-        lost(QStringLiteral("le serveur ne prend plus les octets"));
-        return false;
-    }
-    // The bytes leave now; what the kernel does not take within their line time and a margin
+    // The bytes leave now; what the system does not take within their line time and a margin
     // means the server has stopped reading.
     const qint64 limitMs = writeLimitMs(wire.size(), characterSeconds(settings_));
-    QElapsedTimer timer;
-    timer.start();
-    while (socket_ && socket_->bytesToWrite() > 0 && timer.elapsed() < limitMs) {
-        const int left = static_cast<int>(limitMs - timer.elapsed());
-        socket_->waitForBytesWritten(qBound(1, left, 50));
-        if (socket_->state() != QAbstractSocket::ConnectedState) {
+    switch (socket_->send(wire, static_cast<int>(limitMs))) {
+        case NetSocket::Sent::Done:
+            return true;
+        case NetSocket::Sent::NotTaken:
+            lost(QStringLiteral("le serveur ne prend plus les octets"));
+            return false;
+        case NetSocket::Sent::Lost:
             lost(QStringLiteral("connexion coupée par le serveur"));
             return false;
-        }
+        case NetSocket::Sent::Stalled:
+            error_ = QStringLiteral("le serveur n'a pas pris les octets");
+            return false;
     }
-    if (!socket_) return false;
-    if (socket_->bytesToWrite() > 0) {
-        error_ = QStringLiteral("le serveur n'a pas pris les octets");
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool NetPort::write(const QByteArray& bytes) {
@@ -224,8 +176,7 @@ bool NetPort::write(const QByteArray& bytes) {
 
 void NetPort::pull(int ms) {
     if (!socket_) return;
-    if (socket_->bytesAvailable() == 0) socket_->waitForReadyRead(ms);
-    const QByteArray in = socket_->readAll();
+    const QByteArray in = socket_->receive(ms);
     if (rfc2217()) {
         received_ += session_.receive(in);
         const QByteArray replies = session_.takeReplies();
@@ -233,8 +184,7 @@ void NetPort::pull(int ms) {
     } else {
         received_ += in;
     }
-    if (socket_->state() != QAbstractSocket::ConnectedState)
-        lost(QStringLiteral("connexion coupée par le serveur"));
+    if (socket_ && !socket_->connected()) lost(QStringLiteral("connexion coupée par le serveur"));
 }
 
 int NetPort::inBufferCount() {
@@ -264,4 +214,4 @@ void NetPort::setDtr(bool on) {
 
 }  // namespace veq
 
-#endif  // VEQ_NETWORK
+#endif  // VEQ_NETPORT

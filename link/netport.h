@@ -3,9 +3,9 @@
 #include <memory>
 
 #include <QStringList>
-#include <QTcpSocket>
 
 #include "link/netaddress.h"
+#include "link/netsocket.h"
 #include "link/rfc2217.h"
 #include "link/serialport.h"
 
@@ -65,7 +65,7 @@ class NetPort : public SerialPort {
     NetAddress address_;
     int number_ = 0;
     QString settings_ = QStringLiteral("9600,N,8,1");
-    std::unique_ptr<QTcpSocket> socket_;
+    std::unique_ptr<NetSocket> socket_;
     rfc2217::Session session_;
     QByteArray received_;  // data bytes that have arrived, not yet taken
     QString error_;

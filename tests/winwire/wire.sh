@@ -3,12 +3,14 @@
 # Wine prefix leads to the simulated panel's pseudo-terminal (through the link COM3_LINK), every
 # other COM number is absent. One case per run:
 #   wire.sh CASE WINE_RUN VEQCTL_EXE PANEL_SIM COM3_LINK WORK_DIR
-# CASE: read-and-program, detect, mute, stall, timing (prints each transfer's ratio to the floor).
+# CASE: read-and-program, detect, mute, stall, timing (prints each transfer's ratio to the floor),
+# network (through ser2net on the loopback in front of the panel, over rfc2217://).
 set -euo pipefail
 case_name=$1 wine_run=$2 veqctl=$3 panel_sim=$4 com3=$5 work=$6
 mkdir -p "$work" "$(dirname "$com3")"
-sim_pid=
+sim_pid= server_pid=
 cleanup() {
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
   if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
   rm -f "$com3"
 }
@@ -27,6 +29,24 @@ start_panel() {
   done
   fail "veq-panel-sim gave no line"
 }
+# Starts ser2net (RFC 2217, no Nagle delay) on a free port P of 127.0.0.1 in front of the panel's
+# terminal; returns once it listens (seen in the kernel's table: a connection would open the line).
+start_server() {
+  local device hex
+  device=$(readlink -f "$com3")
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  hex=$(printf '0100007F:%04X' "$port")
+  ser2net -n -u -Y 'connection: &c' -Y "  accepter: telnet(rfc2217),tcp(nodelay),127.0.0.1,$port" \
+    -Y "  connector: serialdev,$device,9600n81,local" >"$work/ser2net.out" 2>&1 &
+  server_pid=$!
+  for _ in $(seq 200); do
+    awk -v a="$hex" '$2 == a && $4 == "0A" { found = 1 } END { exit !found }' /proc/net/tcp && return 0
+    kill -0 "$server_pid" 2>/dev/null || fail "ser2net did not start: $(cat "$work/ser2net.out")"
+    sleep 0.05
+  done
+  fail "ser2net does not listen on 127.0.0.1:$port"
+}
+stop_server() { kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=; }
 stop_panel() { kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; sim_pid=; }
 
 # Runs veqctl.exe; its output (the Windows ANSI page) is kept in UTF-8 in $out, its status in
@@ -101,6 +121,25 @@ stall)
   run_veqctl -p COM3 memory read
   [ "$status" -eq 1 ] || fail "memory read on a stalled line: status $status ($out $err)"
   expect_within 2.5 "memory read on a stalled line"
+  ;;
+network)
+  # The parameters read and programmed through ser2net over RFC 2217 (Winsock when the Windows Qt
+  # has no network module); the panel's memory then read on its own line, the server stopped.
+  command -v ser2net >/dev/null || fail "ser2net is not installed (make deps)"
+  start_panel
+  start_server
+  net="rfc2217://127.0.0.1:$port"
+  run_veqctl -p "$net" params get -o 'Z:'"${work//\//\\}"'\p.json'
+  [ "$status" -eq 0 ] || fail "params get over $net: $status $out $err"
+  grep -q '"stop_threshold": 60' "$work/p.json" || fail "params get wrote: $(cat "$work/p.json")"
+  sed -i 's/"stop_threshold": 60/"stop_threshold": 45/' "$work/p.json"
+  run_veqctl -p "$net" params set 'Z:'"${work//\//\\}"'\p.json'
+  [ "$status" -eq 0 ] || fail "params set over $net: $status $out $err"
+  [ "$out" = "Programmation effectuée avec succés." ] || fail "params set said: $out"
+  stop_server
+  run_veqctl -p COM3 params get -o 'Z:'"${work//\//\\}"'\q.json'
+  [ "$status" -eq 0 ] || fail "params get on COM3: $status $err"
+  grep -q '"stop_threshold": 45' "$work/q.json" || fail "the panel holds: $(cat "$work/q.json")"
   ;;
 timing)
   # The four transfers against a paced panel: each one's time from its first frame (the wake-up)
