@@ -34,7 +34,13 @@ start_panel() {
 start_server() {
   local device hex
   device=$(readlink -f "$com3")
-  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  # A port of the dynamic range that no socket of this machine uses (the kernel's tables).
+  for _ in $(seq 100); do
+    port=$((49152 + RANDOM % 16000))
+    hex=$(printf ':%04X' "$port")
+    awk -v p="$hex" 'substr($2, length($2) - 4) == p { used = 1 } END { exit !used }' \
+      /proc/net/tcp /proc/net/tcp6 2>/dev/null || break
+  done
   hex=$(printf '0100007F:%04X' "$port")
   ser2net -n -u -Y 'connection: &c' -Y "  accepter: telnet(rfc2217),tcp(nodelay),127.0.0.1,$port" \
     -Y "  connector: serialdev,$device,9600n81,local" >"$work/ser2net.out" 2>&1 &
