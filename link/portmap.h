@@ -24,9 +24,10 @@ PortNumbering portNumbering(const std::vector<ListedPort>& listed);
 QString portDevice(int number, QString* refusal = nullptr);
 
 // The device a port named by a path opens, as the technician means it: a network address
-// (rfc2217://, tcp://) as it is; on Unix an absolute path as it is; a path with a folder in it ("links/com3", "./panel"), or a name of a file in the
-// current folder, from the current folder; any other name a device of /dev ("ttyUSB0"). On
-// Windows the name as it is. The opener and the checks that compare ports both use it.
+// (rfc2217://, tcp://) as it is; on Unix an absolute path as it is; a path with a folder in it
+// ("links/com3", "./panel"), or a name of a file in the current folder, from the current folder;
+// any other name a device of /dev ("ttyUSB0"). On Windows the name as it is. The opener and the
+// checks that compare ports both use it.
 QString devicePath(const QString& name);
 
 // Where a COM number's device comes from.

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include <QJsonArray>
-#include <QLocale>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QLocale>
 #include <QStringList>
 
 #include "panelmem/settings.h"
