@@ -261,6 +261,11 @@ QString systemErrorText(int error) {
 // Appends `bytes` to the file, then flushes them through to the disk with `sync`.
 bool appendSynced(const QString& path, const QByteArray& bytes,
                   const std::function<bool(int)>& sync, QString& why) {
+    // Windows says only "access denied" of a folder.
+    if (QFileInfo(path).isDir()) {
+        why = systemErrorText(EISDIR);
+        return false;
+    }
 #ifdef _WIN32
     std::FILE* f =
         _wfopen(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()), L"ab");
