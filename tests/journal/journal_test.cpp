@@ -25,6 +25,13 @@ QByteArray bytes(int length, int first) {
     return b;
 }
 
+// A journal file holding `text`, as an older version or a hand edit left it.
+void writeJournal(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(text), text.size());
+}
+
 QList<QByteArray> lines(const QString& path) {
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
@@ -178,10 +185,7 @@ TEST(Journal, DamagedLinesAreSkippedAndNeverStopTheNextAppend) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("journal.jsonl"));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(c.before);
-        f.close();
+        writeJournal(path, c.before);
         Journal journal(path);
         const Appended a = journal.append(r);
         EXPECT_EQ(a.number, c.next);
@@ -213,10 +217,7 @@ TEST(Journal, ReadsFromTheEndAcrossBlocks) {
         if (n % 2 == 0)
             text += completionLine(n, timeNow(), Result::Success, {}, std::nullopt) + '\n';
     }
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    f.close();
+    writeJournal(path, text);
     const std::vector<Record> last = lastRecords(path, 3);
     ASSERT_EQ(last.size(), 3u);
     EXPECT_EQ(last[0].number, 500);
@@ -324,10 +325,7 @@ TEST(Journal, OlderJournalsAreReadWithoutLosingRecords) {
     // Bytes one too many, one too few, not hexadecimal.
     for (const QByteArray& bad : {QByteArray(66, 'A'), QByteArray(62, 'A'), QByteArray(64, 'G')})
         text += QByteArray(line(5, "COM5", 0)).replace(bytes(32, 0).toHex().toUpper(), bad);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-    f.close();
+    writeJournal(path, text);
 
     const std::vector<Record> twice = findRecords(path, 2);
     ASSERT_EQ(twice.size(), 2u);
