@@ -26,6 +26,7 @@ int main(int argc, char* argv[]) {
         files,
         documents,
         [] { return veq::tracedFromEnvironment(std::make_unique<veq::AnyPort>()); },
+        {},
         {}};
 
     veq::Principal principal(context);

@@ -5,18 +5,16 @@
 #include <QFrame>
 #include <QStringList>
 
-#include "brightness/session.h"
-#include "journal/recorder.h"
-#include "link/exchange.h"
 #include "link/kldbase.h"
-#include "link/ui/configuration.h"
 #include "link/ui/twips.h"
 #include "link/ui/windows.h"
 #include "panelmem/memmap.h"
+#include "panelmem/messages.h"
 #include "panelmem/operations.h"
 #include "panelmem/settings.h"
 #include "panelmem/transfer.h"
 #include "panelmem/ui/gridpanel.h"
+#include "panelmem/ui/operation.h"
 
 namespace veq {
 
@@ -204,74 +202,47 @@ void LumWindow::repaintControls() {
 }
 
 bool LumWindow::LIT_24C01() {
-    Outcome read;
-    {
-        BusyCursor busy;
-        Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
-        read = readMemory(ex, grid_, kBrightnessTransfer);
-    }
-    journal::tell(ctx_.messages,
-                  journal::recordRead(where(), QStringLiteral("Luminosité, grille : Lire"), grid_,
-                                      0, 127, read));
-    return !read.ok();
+    return runGridRead(ctx_, QStringLiteral("Luminosité, grille : Lire"), grid_,
+                       kBrightnessTransfer, 0, 127, false);
 }
 
 bool LumWindow::ECRIT_24C01() {
-    const bool sends = ops::cellsNotBytes(grid_, kBrightnessTransfer).isEmpty();
-    journal::Programming record(where(), QStringLiteral("Luminosité, grille : Envoi"), 0, 127);
-    Outcome write;
-    {
-        BusyCursor busy;
-        if (sends) record.opening(grid_);
-        Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
-        write = writeMemory(ex, grid_, kBrightnessTransfer);
-        record.finish(write, sends);
-    }
-    journal::tell(ctx_.messages, record.warning());
-    return !write.ok();
-}
-
-journal::Where LumWindow::where() {
-    return journal::comPort(ctx_.configuration().MSComm1().commPort());
+    return runGridWrite(ctx_, QStringLiteral("Luminosité, grille : Envoi"), grid_,
+                        kBrightnessTransfer, 0, 127, false);
 }
 
 void LumWindow::but_RD_Click() {
-    if (!PORT_OUVERT(ctx_.configuration(), ctx_.messages)) return;
+    if (!PORT_OUVERT(ctx_.session(), ctx_.messages)) return;
     LIT_24C01();
 }
 
 void LumWindow::but_WR_Click() {
-    if (!PORT_OUVERT(ctx_.configuration(), ctx_.messages)) return;
-    // A cell nobody read or typed would overwrite the panel's byte (the signature among them):
-    // the write refuses the grid, and the operator is told which cells whatever SEL_REP says.
-    const QVector<int> refused = ops::cellsNotBytes(grid_, kBrightnessTransfer);
+    if (!PORT_OUVERT(ctx_.session(), ctx_.messages)) return;
     ECRIT_24C01();
-    if (!refused.isEmpty()) ctx_.messages.show(ops::notBytesWarning(refused), Icon::Warning);
 }
 
 void LumWindow::but_LIT_LUM_Click() {
-    ConfigurationWindow& link = ctx_.configuration();
-    if (!PORT_OUVERT(link, ctx_.messages)) return;
-
-    clearOptions();
-    DURE_LDR->setValue(1);
-    COMP_LDR->setValue(1);
-    repaintControls();
-
     ops::BrightnessRead read;
-    {
-        BusyCursor busy;
-        Exchange ex(link.MSComm1(), ctx_.clock);
-        read = ops::readBrightness(ex, grid_, brightness::afterFailedRead(link));
-    }
-    journal::tell(ctx_.messages, journal::recordRead(where(), QStringLiteral("Luminosité : Lit"),
-                                                     grid_, 0, 127, read.outcome));
-    if (read.failed()) {
-        brightness::reportFailedRead(link, ctx_.messages, false);
-        return;
-    }
+    const PanelOperation op{.name = QStringLiteral("Luminosité : Lit"),
+                            .grid = grid_,
+                            .prepare =
+                                [this] {
+                                    clearOptions();
+                                    DURE_LDR->setValue(1);
+                                    COMP_LDR->setValue(1);
+                                    repaintControls();
+                                    return true;
+                                },
+                            .succeeded = [this, &read] { showRead(read.reading); },
+                            .success = ops::kReadDone,
+                            .failureTold = FailureTold::WhenChecked};
+    runRead(ctx_, op, [this, &read](Exchange& ex) {
+        read = ops::readBrightness(ex, grid_, afterFailedRead(ctx_.session()));
+        return read.outcome;
+    });
+}
 
-    const memmap::BrightnessReading& r = read.reading;
+void LumWindow::showRead(const memmap::BrightnessReading& r) {
     QStringList problems;
     DURE_LDR->setValue(shownWithin(r.period, kPeriodMin, kPeriodMax,
                                    QStringLiteral("Fréquence de commutation"), problems));
@@ -286,40 +257,24 @@ void LumWindow::but_LIT_LUM_Click() {
         problems << QStringLiteral("Une programmation enverra la valeur affichée.");
         ctx_.messages.show(problems.join(QLatin1Char('\n')), Icon::Warning);
     }
-    if (brightness::resultsReported(link))
-        ctx_.messages.show(brightness::kReadDone, Icon::Information);
 }
 
 void LumWindow::but_ECRIT_LUM_Click() {
-    ConfigurationWindow& link = ctx_.configuration();
-    if (!PORT_OUVERT(link, ctx_.messages)) return;
-
     memmap::BrightnessSettings settings;
-    const int option = selectedOption();
-    if (option >= 0) settings.option = option;
-    settings.period = DURE_LDR->value();
-    settings.threshold = COMP_LDR->value();
-
-    ops::Programming result = ops::Programming::Failed;
-    journal::Programming record(where(), QStringLiteral("Luminosité : Envoi"), 0, 127);
-    {
-        BusyCursor busy;
-        Exchange ex(link.MSComm1(), ctx_.clock);
-        const ops::ProgramResult done = ops::programBrightness(
-            ex, grid_, settings, brightness::afterFailedRead(link), record.hooks());
-        record.finish(done);
-        result = done.status;
-    }
-    journal::tell(ctx_.messages, record.warning());
-    if (result == ops::Programming::NotRead) {
-        brightness::reportFailedRead(link, ctx_.messages, true);
-        return;
-    }
-    if (!brightness::resultsReported(link)) return;
-    if (result == ops::Programming::Failed)
-        ctx_.messages.show(brightness::kPanelError, Icon::Warning);
-    else
-        ctx_.messages.show(brightness::kProgrammingDone, Icon::Information);
+    const PanelOperation op{.name = QStringLiteral("Luminosité : Envoi"),
+                            .grid = grid_,
+                            .prepare =
+                                [this, &settings] {
+                                    const int option = selectedOption();
+                                    if (option >= 0) settings.option = option;
+                                    settings.period = DURE_LDR->value();
+                                    settings.threshold = COMP_LDR->value();
+                                    return true;
+                                },
+                            .success = ops::kProgrammingDone};
+    runProgramming(ctx_, op, [this, &settings](Exchange& ex, const ops::WriteHooks& hooks) {
+        return ops::programBrightness(ex, grid_, settings, afterFailedRead(ctx_.session()), hooks);
+    });
 }
 
 }  // namespace veq

@@ -10,9 +10,9 @@
 #include <QSlider>
 #include <QWidget>
 
-#include "journal/recorder.h"
 #include "link/ui/context.h"
 #include "panelmem/grid.h"
+#include "panelmem/memmap.h"
 
 namespace veq {
 
@@ -39,8 +39,6 @@ class LumWindow : public QWidget {
 
     // The whole-memory transfers of this window; true when they failed.
     bool LIT_24C01();
-    // The port as the journal names it.
-    journal::Where where();
     bool ECRIT_24C01();
 
     MemoryGrid& grid() { return grid_; }
@@ -49,6 +47,8 @@ class LumWindow : public QWidget {
 
   private:
     void clearOptions();
+    // A brightness read into the controls, a value they cannot hold named in a warning.
+    void showRead(const memmap::BrightnessReading& r);
     void repaintControls();
 
     WindowContext& ctx_;

@@ -7,16 +7,14 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "brightness/session.h"
-#include "journal/recorder.h"
-#include "link/exchange.h"
 #include "link/kldbase.h"
-#include "link/ui/configuration.h"
 #include "link/ui/twips.h"
 #include "link/ui/windows.h"
 #include "panelmem/memmap.h"
+#include "panelmem/messages.h"
 #include "panelmem/transfer.h"
 #include "panelmem/ui/gridpanel.h"
+#include "panelmem/ui/operation.h"
 
 namespace veq {
 
@@ -254,31 +252,34 @@ bool SwWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool SwWindow::LIT_24C01() {
-    Outcome read;
-    {
-        BusyCursor busy;
-        Exchange ex(ctx_.configuration().MSComm1(), ctx_.clock);
-        read = readMemory(ex, grid_, kMicroswitchTransfer);
-    }
-    journal::tell(ctx_.messages,
-                  journal::recordRead(where(), QStringLiteral("Microswitches, grille : Lire"),
-                                      grid_, 0, 127, read));
-    return !read.ok();
-}
-
-journal::Where SwWindow::where() {
-    return journal::comPort(ctx_.configuration().MSComm1().commPort());
+    return runGridRead(ctx_, QStringLiteral("Microswitches, grille : Lire"), grid_,
+                       kMicroswitchTransfer, 0, 127, false);
 }
 
 void SwWindow::but_RD_Click() {
-    if (!PORT_OUVERT(ctx_.configuration(), ctx_.messages)) return;
+    if (!PORT_OUVERT(ctx_.session(), ctx_.messages)) return;
     LIT_24C01();
 }
 
 void SwWindow::LIT_SW_Click() {
-    ConfigurationWindow& link = ctx_.configuration();
-    if (!PORT_OUVERT(link, ctx_.messages)) return;
+    ops::SwitchesRead read;
+    const PanelOperation op{.name = QStringLiteral("Lire la position des microswitches"),
+                            .grid = grid_,
+                            .prepare =
+                                [this] {
+                                    clearSwitches();
+                                    return true;
+                                },
+                            .succeeded = [this, &read] { showSwitches(read.switches); },
+                            .success = ops::kReadDone,
+                            .failureTold = FailureTold::WhenChecked};
+    runRead(ctx_, op, [this, &read](Exchange& ex) {
+        read = ops::readSwitches(ex, grid_, afterFailedRead(ctx_.session()));
+        return read.outcome;
+    });
+}
 
+void SwWindow::clearSwitches() {
     const bool shown = isVisible();
     Label30->setText(kNoModel);
     if (shown) Label30->repaint();
@@ -295,22 +296,9 @@ void SwWindow::LIT_SW_Click() {
             if (shown) c->repaint();
         }
     }
+}
 
-    ops::SwitchesRead read;
-    {
-        BusyCursor busy;
-        Exchange ex(link.MSComm1(), ctx_.clock);
-        read = ops::readSwitches(ex, grid_, brightness::afterFailedRead(link));
-    }
-    journal::tell(ctx_.messages,
-                  journal::recordRead(where(), QStringLiteral("Lire la position des microswitches"),
-                                      grid_, 0, 127, read.outcome));
-    if (read.failed()) {
-        brightness::reportFailedRead(link, ctx_.messages, false);
-        return;
-    }
-
-    const memmap::Switches& s = read.switches;
+void SwWindow::showSwitches(const memmap::Switches& s) {
     for (int i = 0; i < kSwitches; ++i)
         banks_[1].switches[static_cast<std::size_t>(i)]->setValue(
             s.sw3[static_cast<std::size_t>(i)] ? kOn : kOff);
@@ -319,9 +307,6 @@ void SwWindow::LIT_SW_Click() {
             s.sw2[static_cast<std::size_t>(i)] ? kOn : kOff);
     if (s.model == memmap::ColourModel::ThreeColours) Label30->setText(kThreeColours);
     if (s.model == memmap::ColourModel::OneColour) Label30->setText(kOneColour);
-
-    if (brightness::resultsReported(link))
-        ctx_.messages.show(brightness::kReadDone, Icon::Information);
 }
 
 }  // namespace veq

@@ -9,9 +9,9 @@
 #include <QScrollBar>
 #include <QWidget>
 
-#include "journal/recorder.h"
 #include "link/ui/context.h"
 #include "panelmem/grid.h"
+#include "panelmem/memmap.h"
 
 namespace veq {
 
@@ -37,8 +37,6 @@ class SwWindow : public QWidget {
     void but_RD_Click();
     // The whole-memory read of this window; true when it failed.
     bool LIT_24C01();
-    // The port as the journal names it.
-    journal::Where where();
 
     MemoryGrid& grid() { return grid_; }
 
@@ -59,6 +57,9 @@ class SwWindow : public QWidget {
     // A click on a caption box flips its switch; a box of another colour than white or green is
     // left alone.
     void toggle(int bank, int i);
+    // Before a read: every switch OFF, every caption white, no colour variant.
+    void clearSwitches();
+    void showSwitches(const memmap::Switches& s);
 
     WindowContext& ctx_;
     MemoryGrid grid_;

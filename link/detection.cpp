@@ -10,11 +10,10 @@ namespace veq {
 namespace {
 
 const QString kLineSettings = QStringLiteral("9600,N,8,1");
-const QString kPortFlagClosed = QStringLiteral("False");
 
 }  // namespace
 
-PortDetection::PortDetection(LinkSettings& link, Clock& clock) : link_(link), clock_(clock) {
+PortDetection::PortDetection(LinkSession& link, Clock& clock) : link_(link), clock_(clock) {
     for (int k = kFirstPort; k <= kLastPort; ++k) rowRef(k) = designRow(k);
 }
 
@@ -35,7 +34,7 @@ QString PortDetection::portCaption(int port) {
 }
 
 void PortDetection::scan() {
-    SerialPort& port = link_.MSComm1();
+    SerialPort& port = link_.port();
     try {
         port.close();
         port.close();
@@ -62,7 +61,7 @@ void PortDetection::scan() {
         repaint(k);
     }
 
-    link_.setPortFlag(kPortFlagClosed);
+    link_.setFlag(PortFlag::False);
 }
 
 PortDetection::Probe PortDetection::probe(SerialPort& port, int number, Clock& clock,
@@ -80,7 +79,7 @@ PortDetection::Probe PortDetection::probe(SerialPort& port, int number, Clock& c
 
 void PortDetection::testPort(int k) {
     DetectionRow& r = rowRef(k);
-    const Probe found = probe(link_.MSComm1(), k, clock_, [this, &r, k] {
+    const Probe found = probe(link_.port(), k, clock_, [this, &r, k] {
         r.state = {kFree, true};
         changed(k);
     });

@@ -6,8 +6,8 @@
 #include <QString>
 
 #include "link/clock.h"
-#include "link/linksettings.h"
 #include "link/serialport.h"
+#include "link/session.h"
 
 namespace veq {
 
@@ -28,7 +28,7 @@ struct DetectionRow {
 };
 
 // The scan of COM1 to COM14 for ports that open and for a panel that acknowledges the frame
-// "RRR". It works on the link settings window's serial port and leaves the port-open flag at
+// "RRR". It works on the session's serial port and leaves the port-open flag at
 // "False": after a scan the operator has to validate the link settings again.
 class PortDetection {
   public:
@@ -49,7 +49,7 @@ class PortDetection {
         std::function<void(int port)> repaint;
     };
 
-    PortDetection(LinkSettings& link, Clock& clock);
+    PortDetection(LinkSession& link, Clock& clock);
 
     // What the test of one port found.
     enum class Probe { Absent, Free, Panel };
@@ -84,7 +84,7 @@ class PortDetection {
     void changed(int port);
     void repaint(int port);
 
-    LinkSettings& link_;
+    LinkSession& link_;
     Clock& clock_;
     Observer observer_;
     std::array<DetectionRow, kPortCount> rows_;

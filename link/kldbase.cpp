@@ -2,8 +2,8 @@
 
 namespace veq {
 
-bool PORT_OUVERT(const LinkSettings& link, Messages& messages) {
-    if (link.portFlag() == QLatin1String("True")) return true;
+bool PORT_OUVERT(const LinkSession& link, Messages& messages) {
+    if (link.isOpen()) return true;
     messages.show(kNoPortMessage, Icon::Warning);
     return false;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/linksettings.h"
 #include "link/platform.h"
+#include "link/session.h"
 
 namespace veq {
 
@@ -9,6 +9,6 @@ inline const QString kNoPortMessage = QStringLiteral(
     "Pas de port COM ouvert. Veuillez valider la Configuration dans le menu Configuration.");
 
 // The port-open guard: true when a port has been validated; otherwise warns and returns false.
-bool PORT_OUVERT(const LinkSettings& link, Messages& messages);
+bool PORT_OUVERT(const LinkSession& link, Messages& messages);
 
 }  // namespace veq

@@ -12,10 +12,6 @@
 #include <QMouseEvent>
 
 #include "journal/known.h"
-#include "journal/recorder.h"
-#include "link/exchange.h"
-#include "link/kldbase.h"
-#include "link/ui/configuration.h"
 #include "link/ui/twips.h"
 #include "link/ui/windows.h"
 #include "panelmem/messages.h"
@@ -23,6 +19,7 @@
 #include "panelmem/paramfile.h"
 #include "panelmem/settings.h"
 #include "panelmem/transfer.h"
+#include "panelmem/ui/operation.h"
 
 namespace veq {
 
@@ -577,14 +574,6 @@ void Dump24c01::deselectAll(QButtonGroup* group) {
 // ---------------------------------------------------------------------------------------------
 // Parameter read and programming
 
-void Dump24c01::finalMessage(bool failed, const QString& success) {
-    if (ctx_.configuration().responseControl() == QLatin1String("NON")) return;
-    if (!failed)
-        ctx_.messages.show(success, Icon::Information);
-    else
-        ctx_.messages.show(ops::kPanelError, Icon::Warning);
-}
-
 void Dump24c01::putRead(QScrollBar* slider, int value, QStringList& outOfRange) {
     const int shown = std::clamp(value, slider->minimum(), slider->maximum());
     if (shown != value)
@@ -628,29 +617,32 @@ void Dump24c01::applyReading(const memmap::RateReading& r) {
 }
 
 void Dump24c01::but_lit_para_Click() {
-    LinkSettings& link = ctx_.configuration();
-    if (!PORT_OUVERT(link, ctx_.messages)) return;
-
-    for (int i = 0; i < 5; ++i) setRangeColour(i, colour::kOrange);
-    for (QButtonGroup* g : {brightnessGroup, digitsGroup, modeGroup, suppressGroup}) deselectAll(g);
-
     ops::RateRead read;
-    {
-        BusyCursor busy;
-        Exchange ex(link.MSComm1(), ctx_.clock);
+    const PanelOperation op{
+        .name = kReadButton,
+        .grid = grid_,
+        .from = kRateTransfer.firstAddress,
+        .to = kRateLast,
+        .prepare =
+            [this] {
+                for (int i = 0; i < 5; ++i) setRangeColour(i, colour::kOrange);
+                for (QButtonGroup* g : {brightnessGroup, digitsGroup, modeGroup, suppressGroup})
+                    deselectAll(g);
+                return true;
+            },
+        // A read without the panel's answer leaves "Er" in the cells, which
+        // the blank test would take for a memory never programmed: the
+        // operator is told of the failure alone, and the controls keep what
+        // they held before the read, but for the resets above.
+        .succeeded = [this, &read] { showRead(read); },
+        .success = ops::kReadDone};
+    runRead(ctx_, op, [this, &read](Exchange& ex) {
         read = ops::readRate(ex, grid_);
-    }
-    journal::tell(ctx_.messages,
-                  journal::recordRead(journal::comPort(link.MSComm1().commPort()), kReadButton,
-                                      grid_, kRateTransfer.firstAddress, kRateLast, read.outcome));
+        return read.outcome;
+    });
+}
 
-    // A read without the panel's answer leaves "Er" in the cells, which the blank test would take
-    // for a memory never programmed: the operator is told of the failure alone (as SEL_REP says),
-    // and the controls keep what they held before the read, but for the resets above.
-    if (read.failed()) {
-        finalMessage(true, ops::kReadDone);
-        return;
-    }
+void Dump24c01::showRead(const ops::RateRead& read) {
     if (read.blank) {
         if (read.blankBrightnessOption)
             brightnessGroup->button(read.blankBrightnessOption)->setChecked(true);
@@ -664,7 +656,6 @@ void Dump24c01::but_lit_para_Click() {
     }
     // The caption says what the slider now holds, even when the read left it where it was.
     HScroll4_Change();
-    finalMessage(read.failed(), ops::kReadDone);
 }
 
 memmap::RateSettings Dump24c01::settings(quint32 timeBase) const {
@@ -739,68 +730,38 @@ bool Dump24c01::loadBytes(int from, const QByteArray& bytes) {
 }
 
 void Dump24c01::but_ecrit_para_Click() {
-    LinkSettings& link = ctx_.configuration();
-    if (!PORT_OUVERT(link, ctx_.messages)) return;
-
-    QString warning;
-    const std::optional<memmap::RateSettings> checked = checkedSettings(warning);
-    if (!checked) {
-        ctx_.messages.show(warning, Icon::Warning);
-        return;
-    }
-
-    ops::Programming result = ops::Programming::Failed;
-    journal::Programming record(journal::comPort(link.MSComm1().commPort()), kProgramButton,
-                                kRateTransfer.firstAddress, kRateLast);
-    {
-        BusyCursor busy;
-        Exchange ex(link.MSComm1(), ctx_.clock);
-        const ops::ProgramResult done = ops::programRate(ex, grid_, *checked, record.hooks());
-        record.finish(done);
-        result = done.status;
-    }
-    // After a failed read part of the memory is unknown: nothing was sent, and reading again is
-    // what helps, not trying again.
-    if (result == ops::Programming::NotRead)
-        ctx_.messages.show(kReadFirst, Icon::Warning);
-    else
-        finalMessage(result == ops::Programming::Failed, ops::kProgrammingDone);
-    journal::tell(ctx_.messages, record.warning());
+    std::optional<memmap::RateSettings> checked;
+    const PanelOperation op{.name = kProgramButton,
+                            .grid = grid_,
+                            .from = kRateTransfer.firstAddress,
+                            .to = kRateLast,
+                            .prepare =
+                                [this, &checked] {
+                                    QString warning;
+                                    checked = checkedSettings(warning);
+                                    if (!checked) ctx_.messages.show(warning, Icon::Warning);
+                                    return checked.has_value();
+                                },
+                            .success = ops::kProgrammingDone,
+                            // After a failed read part of the memory is unknown: nothing was
+                            // sent, and reading again is what helps, not trying again.
+                            .notRead = kReadFirst};
+    runProgramming(ctx_, op, [this, &checked](Exchange& ex, const ops::WriteHooks& hooks) {
+        return ops::programRate(ex, grid_, *checked, hooks);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
 // Grid buttons: the transfer alone, its result shown by the cells
 
 void Dump24c01::but_RD_Click() {
-    LinkSettings& link = ctx_.configuration();
-    if (!PORT_OUVERT(link, ctx_.messages)) return;
-    Outcome read;
-    {
-        BusyCursor busy;
-        Exchange ex(link.MSComm1(), ctx_.clock);
-        read = readMemory(ex, grid_, kRateTransfer);
-    }
-    journal::tell(ctx_.messages,
-                  journal::recordRead(journal::comPort(link.MSComm1().commPort()), kGridReadButton,
-                                      grid_, kRateTransfer.firstAddress, kRateLast, read));
+    runGridRead(ctx_, kGridReadButton, grid_, kRateTransfer, kRateTransfer.firstAddress, kRateLast,
+                true);
 }
 
 void Dump24c01::but_WR_Click() {
-    LinkSettings& link = ctx_.configuration();
-    if (!PORT_OUVERT(link, ctx_.messages)) return;
-    // A cell nobody read or typed would overwrite the panel's byte: the write refuses the grid,
-    // and the operator is told which cells whatever SEL_REP says.
-    const QVector<int> refused = ops::cellsNotBytes(grid_, kRateTransfer);
-    journal::Programming record(journal::comPort(link.MSComm1().commPort()), kGridWriteButton,
-                                kRateTransfer.firstAddress, kRateLast);
-    {
-        BusyCursor busy;
-        if (refused.isEmpty()) record.opening(grid_);
-        Exchange ex(link.MSComm1(), ctx_.clock);
-        record.finish(writeMemory(ex, grid_, kRateTransfer), refused.isEmpty());
-    }
-    if (!refused.isEmpty()) ctx_.messages.show(ops::notBytesWarning(refused), Icon::Warning);
-    journal::tell(ctx_.messages, record.warning());
+    runGridWrite(ctx_, kGridWriteButton, grid_, kRateTransfer, kRateTransfer.firstAddress,
+                 kRateLast, true);
 }
 
 }  // namespace veq

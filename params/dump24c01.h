@@ -16,6 +16,7 @@
 #include "link/ui/context.h"
 #include "panelmem/grid.h"
 #include "panelmem/memmap.h"
+#include "panelmem/operations.h"
 #include "panelmem/ui/gridpanel.h"
 
 namespace veq {
@@ -84,7 +85,8 @@ class Dump24c01 : public QWidget {
     void putRead(QScrollBar* slider, int value, QStringList& outOfRange);
     void applyReading(const memmap::RateReading& r);
     memmap::RateSettings settings(quint32 timeBase) const;
-    void finalMessage(bool failed, const QString& success);
+    // A read that did not fail into the controls: the blank memory's warning, or the settings.
+    void showRead(const ops::RateRead& read);
 
     static int selected(const QButtonGroup* group);  // id of the checked option, 0 for none
     static void deselectAll(QButtonGroup* group);

@@ -104,6 +104,7 @@ Principal::Principal(WindowContext& context, QWidget* parent)
     mdi_->setObjectName(QStringLiteral("mdiArea"));
     setCentralWidget(mdi_);
     ctx_.configuration = [this]() -> ConfigurationWindow& { return configuration(); };
+    ctx_.session = [this]() -> LinkSession& { return configuration().session(); };
     fichier_ = std::make_unique<Fichier>(ctx_);
     buildMenus();
 }

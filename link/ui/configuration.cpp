@@ -31,7 +31,7 @@ class ClearOnClick : public QObject {
 }  // namespace
 
 ConfigurationWindow::ConfigurationWindow(WindowContext& ctx, QWidget* parent)
-    : QWidget(parent), ctx_(ctx), port_(ctx.makePort()) {
+    : QWidget(parent), ctx_(ctx), session_(ctx.makePort()) {
     setObjectName(QStringLiteral("CONFIGURATION"));
     setWindowTitle(QStringLiteral(" Configuration."));
     useWindowFont(this);
@@ -84,15 +84,15 @@ ConfigurationWindow::ConfigurationWindow(WindowContext& ctx, QWidget* parent)
     Label1->installEventFilter(new ClearOnClick(Label1));
 
     Form_Load();
+    takeValues();
+    for (QComboBox* list : lists_)
+        connect(list, &QComboBox::currentTextChanged, this, [this] { takeValues(); });
     pressButtonsOnEnter(this);
     // The lists placed outside the client area are kept, loaded and saved, not reached.
     keepHiddenControlsOutOfReach(this);
 }
 
-ConfigurationWindow::~ConfigurationWindow() {
-    // The serial port goes with the window.
-    if (port_ && port_->isOpen()) port_->close();
-}
+ConfigurationWindow::~ConfigurationWindow() = default;
 
 void ConfigurationWindow::Form_Load() {
     for (int n = 1; n <= 12; ++n) SEL_COM->addItem(QStringLiteral("COM%1:").arg(n));
@@ -115,6 +115,18 @@ void ConfigurationWindow::Form_Load() {
     SEL_REP->setCurrentIndex(1);
 }
 
+void ConfigurationWindow::takeValues() {
+    LinkValues& v = session_.values();
+    v.comNumber = portNumberText().toInt();
+    v.interfaceChoice = SEL_INTER->currentIndex();
+    v.digitsChoice = SEL_NBR_DIGI->currentIndex();
+    v.colourChoice = SEL_COUL->currentIndex();
+    v.dcf77 = linktext::yes(SEL_DCF77->currentText());
+    v.relays = linktext::yes(SEL_REL1->currentText());
+    v.score = linktext::yes(SEL_REL2->currentText());
+    v.response = linktext::responseFrom(SEL_REP->currentText());
+}
+
 QString ConfigurationWindow::portNumberText() const {
     QString number = QStringLiteral("1");
     const QString selected = SEL_COM->currentText();
@@ -125,22 +137,16 @@ QString ConfigurationWindow::portNumberText() const {
 }
 
 void ConfigurationWindow::OUVERTURE_DU_COM() {
-    flag_.clear();
     const QString number = portNumberText();
-    if (port_->isOpen()) port_->close();
-    port_->setCommPort(number.toInt());
-    port_->setSettings(QStringLiteral("9600,N,8,1"));
-    if (!port_->open()) {
+    if (!session_.open(number.toInt())) {
         ctx_.messages.show(
             QStringLiteral("L'ouverture du port COM") + number + QStringLiteral(" à échouée !"),
             Icon::Critical);
-        flag_ = QStringLiteral("False");
         return;
     }
     ctx_.messages.show(QStringLiteral("Ouverture du port COM") + number +
                            QStringLiteral(": effectuée avec succès."),
                        Icon::Information);
-    flag_ = QStringLiteral("True");
     emit portOpened();
     showMinimisedState(this);
 }

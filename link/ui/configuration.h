@@ -7,14 +7,15 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "link/linksettings.h"
+#include "link/session.h"
 #include "link/ui/context.h"
 
 namespace veq {
 
-// The link settings window: the eight link settings, the one serial port of the system and the
-// port-open flag.
-class ConfigurationWindow : public QWidget, public LinkSettings {
+// The link settings window: shows and edits the link session, which owns the eight link settings,
+// the one serial port of the system and the port-open flag. The session goes with the window:
+// unloading it releases the port.
+class ConfigurationWindow : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kListCount = 8;
@@ -22,11 +23,14 @@ class ConfigurationWindow : public QWidget, public LinkSettings {
     explicit ConfigurationWindow(WindowContext& ctx, QWidget* parent = nullptr);
     ~ConfigurationWindow() override;
 
-    // LinkSettings
-    SerialPort& MSComm1() override { return *port_; }
-    QString portFlag() const override { return flag_; }
-    void setPortFlag(const QString& flag) override { flag_ = flag; }
-    QString responseControl() const override { return SEL_REP->currentText(); }
+    LinkSession& session() { return session_; }
+
+    // The session's port and flag under the names the windows have always known them by.
+    SerialPort& MSComm1() { return session_.port(); }
+    QString portFlag() const { return linktext::flag(session_.flag()); }
+    void setPortFlag(const QString& flag) { session_.setFlag(linktext::flagFrom(flag)); }
+    // Selected text of SEL_REP.
+    QString responseControl() const { return SEL_REP->currentText(); }
 
     // Opens the port chosen in SEL_COM.
     void OUVERTURE_DU_COM();
@@ -45,10 +49,11 @@ class ConfigurationWindow : public QWidget, public LinkSettings {
   private:
     void Form_Load();
     void BOUTON_VALIDE_Click() { OUVERTURE_DU_COM(); }
+    // The lists' choices into the session's values.
+    void takeValues();
 
     WindowContext& ctx_;
-    std::unique_ptr<SerialPort> port_;
-    QString flag_ = QStringLiteral("False");
+    LinkSession session_;
 
     QComboBox* SEL_COM;
     QComboBox* SEL_INTER;

@@ -6,20 +6,23 @@
 #include "link/clock.h"
 #include "link/platform.h"
 #include "link/serialport.h"
+#include "link/session.h"
 
 namespace veq {
 
 class ConfigurationWindow;
 
-// What every window of the application is built with: the platform parts, and the way to the
-// link settings window, which owns the serial port. The main window fills in `configuration`;
-// it creates the link settings window the first time it is referred to.
+// What every window of the application is built with: the platform parts, the link session (the
+// serial port, its flag and the link settings) and, for the file menu alone, the link settings
+// window that edits it. The main window fills in the last two; the link settings window, which
+// holds the session, is created the first time either is referred to.
 struct WindowContext {
     Clock& clock;
     Messages& messages;
     FileDialogs& files;
     DocumentOpener& documents;
     std::function<std::unique_ptr<SerialPort>()> makePort;
+    std::function<LinkSession&()> session;
     std::function<ConfigurationWindow&()> configuration;
 };
 

@@ -2,7 +2,6 @@
 
 #include <QFont>
 
-#include "link/ui/configuration.h"
 #include "link/ui/twips.h"
 #include "link/ui/windows.h"
 
@@ -67,7 +66,7 @@ DetectWindow::DetectWindow(WindowContext& ctx, QWidget* parent) : QWidget(parent
 void DetectWindow::Command1_Click() {
     // Up to a second per port that opens, fourteen ports.
     BusyCursor busy;
-    PortDetection detection(ctx_.configuration(), ctx_.clock);
+    PortDetection detection(ctx_.session(), ctx_.clock);
     detection.setObserver({[this, &detection](int k) { showRow(k, detection.row(k)); },
                            [this](int k) { repaintRow(k); }});
     detection.scan();

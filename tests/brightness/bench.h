@@ -50,6 +50,7 @@ class Bench : public ::testing::Test {
   protected:
     explicit Bench(bool validate = true) {
         h.context.configuration = [this]() -> ConfigurationWindow& { return cfg; };
+        h.context.session = [this]() -> LinkSession& { return cfg.session(); };
         for (std::size_t a = 0; a < 128; ++a) h.panel->memory[a] = (a * 29 + 7) & 0xFF;
         if (validate) {
             cfg.validateButton()->click();

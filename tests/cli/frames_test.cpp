@@ -14,6 +14,7 @@ class WindowAndCli : public CliBench {
   protected:
     WindowAndCli() {
         h.context.configuration = [this]() -> ConfigurationWindow& { return cfg; };
+        h.context.session = [this]() -> LinkSession& { return cfg.session(); };
         cfg.validateButton()->click();
     }
     // The bytes of every write the window's port made from `from` on.

@@ -56,6 +56,7 @@ class FichierTest : public testing::Test {
   protected:
     FichierTest() {
         h.context.configuration = [this]() -> ConfigurationWindow& { return *cfg; };
+        h.context.session = [this]() -> LinkSession& { return cfg->session(); };
         cfg = std::make_unique<ConfigurationWindow>(h.context);
         fichier.setNow([] { return kMoment; });
         fichier.setLocale(kFrench);
@@ -90,6 +91,7 @@ class FichierTest : public testing::Test {
                                 h.files,
                                 h.documents,
                                 h.context.makePort,
+                                [this]() -> LinkSession& { return cfg->session(); },
                                 [this]() -> ConfigurationWindow& { return *cfg; }};
     Fichier retrying{fixingContext};
 };

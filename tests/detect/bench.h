@@ -10,7 +10,7 @@
 
 #include "link/detection.h"
 #include "link/frame.h"
-#include "link/linksettings.h"
+#include "link/session.h"
 #include "panelsim/model/simport.h"
 
 namespace veq {
@@ -114,18 +114,10 @@ class BenchPort : public sim::SimSerialPort {
     double writtenAt_ = 0;
 };
 
-// Link settings that hold only a port and the flag.
-class BenchLink : public LinkSettings {
+// A link session over the bench's port, validated.
+class BenchLink : public LinkSession {
   public:
-    explicit BenchLink(SerialPort& port) : port_(port) {}
-    SerialPort& MSComm1() override { return port_; }
-    QString portFlag() const override { return flag; }
-    void setPortFlag(const QString& f) override { flag = f; }
-    QString responseControl() const override { return QStringLiteral("OUI"); }
-    QString flag = QStringLiteral("True");
-
-  private:
-    SerialPort& port_;
+    explicit BenchLink(SerialPort& port) : LinkSession(port) { setFlag(PortFlag::True); }
 };
 
 }  // namespace veq::test

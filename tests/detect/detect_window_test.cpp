@@ -47,6 +47,7 @@ class DetectWindowTest : public testing::Test {
   protected:
     DetectWindowTest() {
         h.context.configuration = [this]() -> ConfigurationWindow& { return *cfg; };
+        h.context.session = [this]() -> LinkSession& { return cfg->session(); };
         cfg = std::make_unique<ConfigurationWindow>(h.context);
         window = std::make_unique<DetectWindow>(h.context);
     }

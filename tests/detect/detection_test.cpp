@@ -44,7 +44,7 @@ TEST_F(Detection, EveryKindOfPortOnOneBench) {
     // COM13 lies beyond what the link settings offer.
     expectRows(detection, "FAPFFAAAAAAAPF");
 
-    EXPECT_EQ(link.flag, "False");
+    EXPECT_EQ(link.flag(), PortFlag::False);
     // Ports 1, 4, 5 and 14 waited their full second each; absent ports and panels cost nothing.
     const double elapsed = clock.elapsedSince(start);
     EXPECT_GT(elapsed, 4.0);
@@ -71,7 +71,7 @@ TEST_F(Detection, StartsByClosingThePortTwiceAndEndsWithFlagFalseEvenWhenNothing
 
     ASSERT_GE(port.events.size(), 3u);
     EXPECT_EQ(std::string({port.events[0].what, port.events[1].what, port.events[2].what}), "cco");
-    EXPECT_EQ(link.flag, "False");
+    EXPECT_EQ(link.flag(), PortFlag::False);
     expectRows(detection, "--------P-----");
     // COM14 is absent: nothing is left open.
     EXPECT_FALSE(port.isOpen());
@@ -109,7 +109,7 @@ TEST_F(Detection, PortLayerFailuresMarkThePortAbsentAndTheScanGoesOn) {
     detection.scan();
 
     expectRows(detection, "--AAAP-------P");
-    EXPECT_EQ(link.flag, "False");
+    EXPECT_EQ(link.flag(), PortFlag::False);
     // The refused port was not left open.
     bool closedAfterRefusal = false;
     for (size_t i = 0; i + 1 < port.events.size(); ++i) {

@@ -109,7 +109,7 @@ TEST(DetectionOnSerialPorts, FindsThePanelOnTheComNumberItIsMappedTo) {
 
     test::expectRows(detection, "AAAAAPAAAAAAAA");
     EXPECT_EQ(panel.framesSeen(), 1);
-    EXPECT_EQ(link.flag, "False");
+    EXPECT_EQ(link.flag(), PortFlag::False);
     EXPECT_FALSE(port.isOpen());  // COM14 does not exist
 }
 

@@ -33,6 +33,7 @@ TEST(FullDisk, FailedSaveKeepsThePreviousFile) {
     test::Harness h;
     auto cfg = std::make_unique<ConfigurationWindow>(h.context);
     h.context.configuration = [&]() -> ConfigurationWindow& { return *cfg; };
+    h.context.session = [&]() -> LinkSession& { return cfg->session(); };
     Fichier fichier(h.context);
 
     const QString path = QDir(dir.path()).filePath(QStringLiteral("atelier.zuk"));

@@ -31,6 +31,7 @@ class ParamsWindow : public ::testing::Test {
 
     ParamsWindow() {
         h.context.configuration = [this]() -> ConfigurationWindow& { return cfg; };
+        h.context.session = [this]() -> LinkSession& { return cfg.session(); };
         cfg.validateButton()->click();
         h.messages.shown.clear();
     }

@@ -12,6 +12,7 @@ Harness::Harness()
                   lastPort = p.get();
                   return std::unique_ptr<SerialPort>(std::move(p));
               },
+              {},
               {}} {
     bus.attach(3, panel);
 }

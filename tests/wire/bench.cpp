@@ -167,8 +167,10 @@ Bench::Bench()
               files,
               documents,
               [] { return std::unique_ptr<SerialPort>(std::make_unique<AnyPort>()); },
+              {},
               {}} {
     context.configuration = [this]() -> ConfigurationWindow& { return *cfg; };
+    context.session = [this]() -> LinkSession& { return cfg->session(); };
 }
 
 void Bench::setUp() {
