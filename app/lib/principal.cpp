@@ -12,6 +12,7 @@
 #include "brightness/lum.h"
 #include "brightness/sw.h"
 #include "config/ui/fichier.h"
+#include "journal/ui/journalwindow.h"
 #include "link/ui/configuration.h"
 #include "link/ui/detect.h"
 #include "link/ui/windows.h"
@@ -207,7 +208,9 @@ ComparisonWindow& Principal::comparison() {
 
 JournalWindow& Principal::journal() {
     if (!journal_) {
-        adopt(journal_ = new JournalWindow(ctx_, [this]() -> Dump24c01& { return parameters(); }));
+        adopt(journal_ = new JournalWindow(ctx_, [this](int from, const QByteArray& bytes) {
+                  return parameters().loadBytes(from, bytes);
+              }));
         connect(journal_, &JournalWindow::loaded, this, [this] { bringForward(&parameters()); });
     }
     return *journal_;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -157,6 +158,33 @@ BusyCursor::BusyCursor() {
 
 BusyCursor::~BusyCursor() {
     QApplication::restoreOverrideCursor();
+}
+
+void fillClientArea(QWidget* w) {
+    auto* sub = qobject_cast<QMdiSubWindow*>(frameOf(w));
+    QMdiArea* area = sub ? sub->mdiArea() : nullptr;
+    if (!area || sub->isMaximized() || sub->isMinimized()) return;
+    sub->setGeometry(area->viewport()->rect());
+}
+
+void fitColumns(QTableWidget* table) {
+    QHeaderView* h = table->horizontalHeader();
+    for (int c = 0; c + 1 < table->columnCount(); ++c)
+        h->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    h->setSectionResizeMode(table->columnCount() - 1, QHeaderView::Stretch);
+}
+
+void capColumn(QTableWidget* table, int column, int chars) {
+    table->horizontalHeader()->setSectionResizeMode(column, QHeaderView::Interactive);
+    table->resizeColumnToContents(column);
+    const int widest = table->fontMetrics().averageCharWidth() * chars;
+    if (table->columnWidth(column) > widest) table->setColumnWidth(column, widest);
+}
+
+QTableWidgetItem* tableCell(const QString& text, const QString& tip) {
+    auto* item = new QTableWidgetItem(text);
+    item->setToolTip(tip.isEmpty() ? text : tip);
+    return item;
 }
 
 void setBackground(QWidget* w, const QColor& c) {

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QTableWidget>
 #include <QWidget>
 
 namespace veq {
@@ -40,6 +41,20 @@ class BusyCursor {
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
+
+// The window's frame fills the main window's client area (the area of its child windows), so that
+// a table with long texts is never wider than the screen.
+void fillClientArea(QWidget* w);
+// Every column of the table as wide as its texts, the last one taking the rest of the width (its
+// texts are cut with "…" only when the window is narrower than the texts, and whole in their
+// tooltips).
+void fitColumns(QTableWidget* table);
+// A column whose texts may be long (a device path given to veqctl as the port) is as wide as its
+// texts up to `chars` average characters; longer texts lose their middle ("…"), whole in their
+// tooltips.
+void capColumn(QTableWidget* table, int column, int chars);
+// A table cell that shows `text`, with `tip` (or the text itself) as its tooltip.
+QTableWidgetItem* tableCell(const QString& text, const QString& tip = {});
 
 // Background colour of a control, kept in its palette.
 void setBackground(QWidget* w, const QColor& c);

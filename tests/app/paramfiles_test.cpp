@@ -15,12 +15,13 @@
 
 #include "app/lib/principal.h"
 #include "journal/journal.h"
+#include "journal/journalrows.h"
+#include "journal/ui/journalwindow.h"
 #include "link/ui/configuration.h"
 #include "link/ui/windows.h"
 #include "panelmem/paramfile.h"
 #include "panelsim/model/image.h"
 #include "params/dump24c01.h"
-#include "params/journalrows.h"
 #include "params/paramfiles.h"
 #include "tests/support/harness.h"
 

@@ -1,4 +1,4 @@
-#include "params/journalrows.h"
+#include "journal/journalrows.h"
 
 #include <QDateTime>
 
