@@ -6,7 +6,7 @@
 #include "app/lib/startup.h"
 #include "link/anyport.h"
 #include "link/traceport.h"
-#include "link/ui/qtplatform.h"
+#include "ui/qtplatform.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

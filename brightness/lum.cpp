@@ -6,8 +6,6 @@
 #include <QStringList>
 
 #include "link/kldbase.h"
-#include "link/ui/twips.h"
-#include "link/ui/windows.h"
 #include "panelmem/memmap.h"
 #include "panelmem/messages.h"
 #include "panelmem/operations.h"
@@ -15,6 +13,8 @@
 #include "panelmem/transfer.h"
 #include "panelmem/ui/gridpanel.h"
 #include "panelmem/ui/operation.h"
+#include "ui/twips.h"
+#include "ui/windows.h"
 
 namespace veq {
 

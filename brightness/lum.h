@@ -10,9 +10,9 @@
 #include <QSlider>
 #include <QWidget>
 
-#include "link/ui/context.h"
 #include "panelmem/grid.h"
 #include "panelmem/memmap.h"
+#include "ui/context.h"
 
 namespace veq {
 

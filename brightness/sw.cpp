@@ -8,13 +8,13 @@
 #include <QMouseEvent>
 
 #include "link/kldbase.h"
-#include "link/ui/twips.h"
-#include "link/ui/windows.h"
 #include "panelmem/memmap.h"
 #include "panelmem/messages.h"
 #include "panelmem/transfer.h"
 #include "panelmem/ui/gridpanel.h"
 #include "panelmem/ui/operation.h"
+#include "ui/twips.h"
+#include "ui/windows.h"
 
 namespace veq {
 

@@ -9,9 +9,9 @@
 #include <QScrollBar>
 #include <QWidget>
 
-#include "link/ui/context.h"
 #include "panelmem/grid.h"
 #include "panelmem/memmap.h"
+#include "ui/context.h"
 
 namespace veq {
 

@@ -5,7 +5,6 @@
 #include <QLocale>
 
 #include "journal/known.h"
-#include "link/ui/windows.h"
 #include "panelmem/messages.h"
 #include "panelmem/operations.h"
 #include "panelmem/paramfile.h"
@@ -13,6 +12,7 @@
 #include "panelmem/transfer.h"
 #include "panelmem/ui/operation.h"
 #include "params/controls.h"
+#include "ui/windows.h"
 
 namespace veq {
 

@@ -13,11 +13,11 @@
 #include <QScrollBar>
 #include <QWidget>
 
-#include "link/ui/context.h"
 #include "panelmem/grid.h"
 #include "panelmem/memmap.h"
 #include "panelmem/operations.h"
 #include "panelmem/ui/gridpanel.h"
+#include "ui/context.h"
 
 namespace veq {
 

@@ -3,10 +3,10 @@
 #include <initializer_list>
 #include <vector>
 
-#include "link/ui/twips.h"
-#include "link/ui/windows.h"
 #include "panelmem/settings.h"
 #include "params/controls.h"
+#include "ui/twips.h"
+#include "ui/windows.h"
 
 // How the parameter window is built: its controls, their twips and captions, the keyboard order.
 namespace veq {

@@ -9,8 +9,8 @@
 #include <QSaveFile>
 #include <QVBoxLayout>
 
-#include "link/ui/windows.h"
 #include "panelmem/paramfile.h"
+#include "ui/windows.h"
 
 namespace veq {
 

@@ -7,8 +7,8 @@
 
 #include "journal/compare.h"
 #include "journal/journal.h"
-#include "link/ui/context.h"
 #include "params/dump24c01.h"
+#include "ui/context.h"
 
 namespace veq {
 

@@ -15,9 +15,9 @@
 #include "journal/ui/journalwindow.h"
 #include "link/ui/configuration.h"
 #include "link/ui/detect.h"
-#include "link/ui/windows.h"
 #include "params/dump24c01.h"
 #include "params/paramfiles.h"
+#include "ui/windows.h"
 
 namespace veq {
 

@@ -7,7 +7,7 @@
 #include <QMdiArea>
 #include <QPointer>
 
-#include "link/ui/context.h"
+#include "ui/context.h"
 
 class QAction;
 

@@ -7,8 +7,8 @@
 
 #include <utility>
 
-#include "link/ui/twips.h"
-#include "link/ui/windows.h"
+#include "ui/twips.h"
+#include "ui/windows.h"
 
 // The picture is compiled into this library; a static library has to ask for it by name.
 static void initSplashResources() {

@@ -8,7 +8,7 @@
 
 #include "config/configfile.h"
 #include "link/ui/configuration.h"
-#include "link/ui/windows.h"
+#include "ui/windows.h"
 
 namespace veq {
 

@@ -7,7 +7,7 @@
 #include <QLocale>
 #include <QString>
 
-#include "link/ui/context.h"
+#include "ui/context.h"
 
 namespace veq {
 

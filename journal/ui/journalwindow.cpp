@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "journal/journalrows.h"
-#include "link/ui/windows.h"
+#include "ui/windows.h"
 
 namespace veq {
 
@@ -74,7 +74,8 @@ void JournalWindow::refresh() {
         table_->setItem(r, 1, tableCell(journalrows::timeText(rec.time, locale), rec.time));
         table_->setItem(r, 2, tableCell(rec.port, rec.device));
         table_->setItem(r, 3, tableCell(rec.operation));
-        table_->setItem(r, 4, tableCell(address(rec.from) + QStringLiteral("..") + address(rec.to)));
+        table_->setItem(r, 4,
+                        tableCell(address(rec.from) + QStringLiteral("..") + address(rec.to)));
         table_->setItem(r, 5, tableCell(journalrows::outcomeText(rec.outcome, rec.cause)));
     }
     capColumn(table_, 2, kPortChars);

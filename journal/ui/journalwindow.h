@@ -9,7 +9,7 @@
 #include <QWidget>
 
 #include "journal/journal.h"
-#include "link/ui/context.h"
+#include "ui/context.h"
 
 namespace veq {
 

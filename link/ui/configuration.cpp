@@ -6,8 +6,8 @@
 #include <QEvent>
 #include <QFont>
 
-#include "link/ui/twips.h"
-#include "link/ui/windows.h"
+#include "ui/twips.h"
+#include "ui/windows.h"
 
 namespace veq {
 

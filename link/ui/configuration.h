@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "link/session.h"
-#include "link/ui/context.h"
+#include "ui/context.h"
 
 namespace veq {
 

@@ -2,8 +2,8 @@
 
 #include <QFont>
 
-#include "link/ui/twips.h"
-#include "link/ui/windows.h"
+#include "ui/twips.h"
+#include "ui/windows.h"
 
 namespace veq {
 

@@ -7,7 +7,7 @@
 #include <QWidget>
 
 #include "link/detection.h"
-#include "link/ui/context.h"
+#include "ui/context.h"
 
 namespace veq {
 

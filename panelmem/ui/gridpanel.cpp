@@ -4,8 +4,8 @@
 
 #include <QRegularExpressionValidator>
 
-#include "link/ui/twips.h"
-#include "link/ui/windows.h"
+#include "ui/twips.h"
+#include "ui/windows.h"
 
 namespace veq {
 

@@ -2,8 +2,8 @@
 
 #include "journal/recorder.h"
 #include "link/kldbase.h"
-#include "link/ui/windows.h"
 #include "panelmem/messages.h"
+#include "ui/windows.h"
 
 namespace veq {
 

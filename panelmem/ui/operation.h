@@ -7,10 +7,10 @@
 
 #include "link/exchange.h"
 #include "link/outcome.h"
-#include "link/ui/context.h"
 #include "panelmem/grid.h"
 #include "panelmem/operations.h"
 #include "panelmem/transfer.h"
+#include "ui/context.h"
 
 namespace veq {
 

@@ -18,12 +18,12 @@
 #include "journal/journalrows.h"
 #include "journal/ui/journalwindow.h"
 #include "link/ui/configuration.h"
-#include "link/ui/windows.h"
 #include "panelmem/paramfile.h"
 #include "panelsim/model/image.h"
 #include "params/dump24c01.h"
 #include "params/paramfiles.h"
 #include "tests/support/harness.h"
+#include "ui/windows.h"
 
 namespace veq {
 namespace {

@@ -12,9 +12,9 @@
 
 #include "app/lib/principal.h"
 #include "link/ui/configuration.h"
-#include "link/ui/windows.h"
 #include "params/dump24c01.h"
 #include "tests/support/harness.h"
+#include "ui/windows.h"
 
 namespace veq {
 namespace {

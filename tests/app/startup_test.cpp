@@ -11,8 +11,8 @@
 #include "app/lib/splash.h"
 #include "app/lib/startup.h"
 #include "link/ui/configuration.h"
-#include "link/ui/windows.h"
 #include "tests/support/harness.h"
+#include "ui/windows.h"
 
 namespace veq {
 namespace {

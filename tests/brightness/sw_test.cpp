@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "brightness/sw.h"
-#include "link/ui/windows.h"
 #include "tests/brightness/bench.h"
+#include "ui/windows.h"
 
 namespace veq::test {
 namespace {

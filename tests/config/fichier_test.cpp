@@ -14,9 +14,9 @@
 #include "config/configfile.h"
 #include "config/ui/fichier.h"
 #include "link/ui/configuration.h"
-#include "link/ui/windows.h"
 #include "tests/config/expected.h"
 #include "tests/support/harness.h"
+#include "ui/windows.h"
 
 namespace veq {
 namespace {

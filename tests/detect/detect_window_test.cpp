@@ -10,10 +10,10 @@
 #include "app/lib/principal.h"
 #include "link/ui/configuration.h"
 #include "link/ui/detect.h"
-#include "link/ui/twips.h"
-#include "link/ui/windows.h"
 #include "tests/detect/bench.h"
 #include "tests/support/harness.h"
+#include "ui/twips.h"
+#include "ui/windows.h"
 
 namespace veq {
 namespace {

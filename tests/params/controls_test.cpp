@@ -2,9 +2,9 @@
 #include <QToolTip>
 
 #include "link/kldbase.h"
-#include "link/ui/twips.h"
 #include "panelmem/settings.h"
 #include "tests/params/fixture.h"
+#include "ui/twips.h"
 
 namespace veq::test {
 namespace {

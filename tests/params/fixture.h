@@ -14,10 +14,10 @@
 #include <QTest>
 
 #include "link/ui/configuration.h"
-#include "link/ui/windows.h"
 #include "panelmem/colours.h"
 #include "params/dump24c01.h"
 #include "tests/support/harness.h"
+#include "ui/windows.h"
 
 namespace veq::test {
 

@@ -12,9 +12,9 @@
 #include "app/lib/principal.h"
 #include "app/lib/splash.h"
 #include "link/ui/configuration.h"
-#include "link/ui/twips.h"
-#include "link/ui/windows.h"
 #include "tests/support/harness.h"
+#include "ui/twips.h"
+#include "ui/windows.h"
 
 namespace veq {
 namespace {

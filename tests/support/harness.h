@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "link/ui/context.h"
 #include "panelsim/model/simport.h"
 #include "tests/support/fakes.h"
+#include "ui/context.h"
 
 namespace veq::test {
 

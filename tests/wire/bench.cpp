@@ -22,9 +22,9 @@
 #include <QRadioButton>
 
 #include "link/anyport.h"
-#include "link/ui/windows.h"
 #include "panelmem/colours.h"
 #include "panelsim/model/image.h"
+#include "ui/windows.h"
 
 namespace veq::test {
 

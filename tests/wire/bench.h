@@ -34,11 +34,11 @@
 
 #include "link/clock.h"
 #include "link/ui/configuration.h"
-#include "link/ui/context.h"
 #include "panelsim/model/panel.h"
 #include "params/dump24c01.h"
 #include "tests/support/fakes.h"
 #include "tests/support/simprocess.h"
+#include "ui/context.h"
 
 // Failures show texts, not arrays of characters.
 inline void PrintTo(const QString& s, std::ostream* os) {

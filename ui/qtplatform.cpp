@@ -1,4 +1,4 @@
-#include "link/ui/qtplatform.h"
+#include "ui/qtplatform.h"
 
 #include <QApplication>
 #include <QDesktopServices>

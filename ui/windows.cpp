@@ -1,4 +1,4 @@
-#include "link/ui/windows.h"
+#include "ui/windows.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "link/ui/twips.h"
+#include "ui/twips.h"
 
 namespace veq {
 
