@@ -132,7 +132,7 @@ SwitchesRead readSwitches(Exchange& ex, MemoryGrid& grid, AfterFailedRead after)
 QVector<int> cellsNotBytes(const MemoryGrid& grid, const TransferProfile& profile) {
     QVector<int> out;
     for (int a = profile.firstAddress; a < profile.firstAddress + profile.byteCount; ++a)
-        if (!byteToSend(grid.text(a))) out << a;
+        if (!grid.byte(a)) out << a;
     return out;
 }
 
