@@ -9,9 +9,9 @@
 #include <QJsonObject>
 
 #include "journal/known.h"
+#include "panelmem/grid.h"
 #include "panelmem/paramfile.h"
 #include "panelmem/settings.h"
-#include "panelmem/transfer.h"
 
 namespace veq::journal {
 
