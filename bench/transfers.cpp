@@ -383,7 +383,7 @@ class Bench {
         for (int a = profile.firstAddress; a < profile.firstAddress + profile.byteCount; ++a) {
             const int v = (a * mul + run * 71 + 0x15) & 0xFF;
             written[static_cast<std::size_t>(a)] = static_cast<std::uint8_t>(v);
-            grid.setText(a, hex2(v));
+            grid.setByte(a, static_cast<quint8>(v));
         }
         const bool failed =
             timedCall(floorOf, [&] { return veq::ECRIT_24C01(exchange_, grid, profile); });

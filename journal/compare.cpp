@@ -9,9 +9,9 @@
 #include <QJsonObject>
 
 #include "journal/known.h"
+#include "panelmem/grid.h"
 #include "panelmem/paramfile.h"
 #include "panelmem/settings.h"
-#include "panelmem/transfer.h"
 
 namespace veq::journal {
 
@@ -123,13 +123,13 @@ QVector<OffTable> offTable(const QByteArray& bytes) {
     QVector<OffTable> out;
     if (bytes.size() < kRateLast - kRateFirst + 1) return out;
     MemoryGrid held;
-    putBytes(held, kRateFirst, bytes);
+    held.putBytes(kRateFirst, bytes);
     MemoryGrid again = held;
     memmap::encodeRate(paramfile::settingsFromMemory(held), again);
     const std::vector<Field> fields = rateFields();
     for (int address = kRateFirst; address <= kRateLast; ++address) {
         const auto byte = static_cast<unsigned char>(bytes[address - kRateFirst]);
-        if (byteToSend(again.text(address)) == std::optional<int>(byte)) continue;
+        if (again.byte(address) == byte) continue;
         bool named = false;
         for (const Field& f : fields) {
             if (std::find(f.addresses.begin(), f.addresses.end(), address) == f.addresses.end())
@@ -163,8 +163,8 @@ QVector<Difference> compareMemories(const QByteArray& panel, const QByteArray& o
     const int to = from + static_cast<int>(std::min(panel.size(), other.size())) - 1;
     MemoryGrid ga;
     MemoryGrid gb;
-    putBytes(ga, from, panel);
-    putBytes(gb, from, other);
+    ga.putBytes(from, panel);
+    gb.putBytes(from, other);
     QVector<Difference> out;
     std::set<int> covered;
     if (from <= kBrightnessFirst && to >= kBrightnessLast) {

@@ -1,7 +1,6 @@
 #include "journal/known.h"
 
-#include "panelmem/memmap.h"
-#include "panelmem/transfer.h"
+#include <algorithm>
 
 namespace veq::journal {
 
@@ -41,21 +40,6 @@ std::optional<QByteArray> KnownBytes::known(const QString& device, int from, int
 KnownBytes& knownThisRun() {
     static KnownBytes known;
     return known;
-}
-
-std::optional<QByteArray> gridBytes(const MemoryGrid& grid, int from, int to) {
-    QByteArray bytes;
-    for (int a = from; a <= to; ++a) {
-        const std::optional<int> b = byteToSend(grid.text(a));
-        if (!b) return std::nullopt;
-        bytes.append(static_cast<char>(*b));
-    }
-    return bytes;
-}
-
-void putBytes(MemoryGrid& grid, int from, const QByteArray& bytes) {
-    for (int k = 0; k < bytes.size(); ++k)
-        grid.setText(from + k, memmap::hexDigits(static_cast<unsigned char>(bytes[k]), 2));
 }
 
 }  // namespace veq::journal

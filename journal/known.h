@@ -35,10 +35,13 @@ class KnownBytes {
 // This run's.
 KnownBytes& knownThisRun();
 
-// The bytes cells from..to hold, when every one of them holds one (one or two hexadecimal digits,
-// as a write would send them); nothing when any does not ("Er", "?", empty).
-std::optional<QByteArray> gridBytes(const MemoryGrid& grid, int from, int to);
-// Cells from, from + 1... take the bytes as two upper-case hexadecimal digits.
-void putBytes(MemoryGrid& grid, int from, const QByteArray& bytes);
+// The grid's own MemoryGrid::bytes() and MemoryGrid::putBytes(), for the callers that name them
+// here.
+inline std::optional<QByteArray> gridBytes(const MemoryGrid& grid, int from, int to) {
+    return grid.bytes(from, to);
+}
+inline void putBytes(MemoryGrid& grid, int from, const QByteArray& bytes) {
+    grid.putBytes(from, bytes);
+}
 
 }  // namespace veq::journal

@@ -31,7 +31,7 @@ QString recordRead(const Where& where, const QString& operation, const MemoryGri
     r.kind = Kind::Read;
     r.from = from;
     r.to = to;
-    if (outcome.ok()) r.read = gridBytes(grid, from, to);
+    if (outcome.ok()) r.read = grid.bytes(from, to);
     r.outcome = r.read ? Result::Success : Result::Failed;
     if (!outcome.ok()) r.cause = causeKey(outcome.cause);
     if (r.read) knownThisRun().remember(portKey(r), from, *r.read);
@@ -49,14 +49,14 @@ Programming::Programming(Where where, QString operation, int from, int to, Journ
 }
 
 void Programming::setBefore(const MemoryGrid& read) {
-    record_.before = gridBytes(read, record_.from, record_.to);
+    record_.before = read.bytes(record_.from, record_.to);
     beforeSet_ = true;
 }
 
 void Programming::opening(const MemoryGrid& toWrite) {
     if (!beforeSet_)
         record_.before = knownThisRun().known(portKey(record_), record_.from, record_.to);
-    record_.written = gridBytes(toWrite, record_.from, record_.to);
+    record_.written = toWrite.bytes(record_.from, record_.to);
     record_.outcome = Result::Unknown;
     opened_ = true;
     const Appended a = journal_.append(record_);

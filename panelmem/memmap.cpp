@@ -39,9 +39,8 @@ constexpr int kBrightnessCodes[7] = {0x21, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40};
 
 // Writes a 16-bit field: high byte to `address`, low byte to `address + 1`.
 void writeWord(MemoryGrid& grid, int address, qint64 value) {
-    const QString four = hexDigits(value, 4);
-    grid.setText(address, four.left(2));
-    grid.setText(address + 1, four.right(2));
+    grid.setByte(address, static_cast<quint8>(value >> 8));
+    grid.setByte(address + 1, static_cast<quint8>(value));
 }
 
 qint32 readWord(const MemoryGrid& grid, int address) {
@@ -65,10 +64,25 @@ qint32 hexValue(const QString& text) {
 }
 
 qint32 cellValue(const MemoryGrid& grid, int address) {
+    if (const std::optional<quint8> b = grid.heldByte(address)) return *b;
     return hexValue(grid.text(address));
 }
 
 qint32 joinedValue(const MemoryGrid& grid, std::initializer_list<int> addresses) {
+    // Cells that all hold bytes are the bytes side by side, big-endian; any text is read as the
+    // texts joined.
+    quint32 value = 0;
+    bool bytes = true;
+    for (int a : addresses) {
+        const std::optional<quint8> b = grid.heldByte(a);
+        if (!b) {
+            bytes = false;
+            break;
+        }
+        value = (value << 8) | *b;
+    }
+    if (bytes && addresses.size() <= 2) return static_cast<qint16>(static_cast<quint16>(value));
+    if (bytes) return static_cast<qint32>(value);
     QString joined;
     for (int a : addresses) joined += grid.text(a);
     return hexValue(joined);
@@ -147,8 +161,7 @@ int timeBaseChoice(qint32 value) {
 }
 
 void writeTimeBase(MemoryGrid& grid, quint32 value) {
-    const QString eight = hexDigits(value, 8);
-    for (int k = 0; k < 4; ++k) grid.setText(kTimeBaseLow + k, eight.mid(6 - 2 * k, 2));
+    for (int k = 0; k < 4; ++k) grid.setByte(kTimeBaseLow + k, static_cast<quint8>(value >> 8 * k));
 }
 
 std::optional<quint32> parseTimeBaseText(const QString& text) {
@@ -225,11 +238,11 @@ RateReading decodeRate(const MemoryGrid& grid) {
 
 void encodeRate(const RateSettings& s, MemoryGrid& grid) {
     for (int i = 0; i < 5; ++i) writeRange(grid, i, s.ranges[static_cast<std::size_t>(i)]);
-    for (int k = 0; k < 3; ++k) grid.setText(kSignatureAt + k, hexDigits(kSignature[k], 2));
+    for (int k = 0; k < 3; ++k) grid.setByte(kSignatureAt + k, kSignature[k]);
     if (s.brightnessOption >= 1 && s.brightnessOption <= 5)
         grid.setText(kBrightnessAt, brightnessCode(s.brightnessOption));
-    grid.setText(109, QStringLiteral("00"));
-    grid.setText(110, QStringLiteral("00"));
+    grid.setByte(109, 0);
+    grid.setByte(110, 0);
     grid.setText(kAveraging2At, encodeAveraging(std::clamp(s.averaging2, 0, kAveraging2Max)));
     grid.setText(kAveraging1At, encodeAveraging(std::clamp(s.averaging1, 0, kAveraging1Max)));
     writeTimeBase(grid, s.timeBase);

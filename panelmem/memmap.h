@@ -11,9 +11,9 @@
 #include "panelmem/settings.h"
 
 // The map of the panel's 128-byte parameter memory: which addresses hold which setting and how
-// each setting is written as the texts of the memory grid. Every function here is pure: it reads
-// texts out of a grid or writes texts into it (never colours), and accepts any text a cell may
-// hold without failing.
+// each setting is written into the memory grid. Every function here is pure: it reads cells out of
+// a grid or writes bytes and texts into it (never states), and accepts any text a cell may hold
+// without failing: a cell holding a byte reads as that byte, any other as its text.
 //
 // Rate-parameter window dump_24c01 (addresses 96 to 124):
 //   96..105  five range words, big-endian: bits 0..13 slider + 1, bit 14 green, bit 15 red

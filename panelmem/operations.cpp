@@ -14,8 +14,6 @@ constexpr int kUnmappedLast = 127;
 // How many addresses a warning names before "…".
 constexpr int kNamedAtMost = 8;
 
-const QString kZero = QStringLiteral("00");
-
 // The burst of 11 "SSS" (and "PPP" for a read) that opens a brightness or microswitch operation.
 void wakeUp(Exchange& ex, bool read) {
     ex.send(kWholeMemory, "SSS", 11);
@@ -72,7 +70,7 @@ ProgramResult programRate(Exchange& ex, MemoryGrid& grid, const memmap::RateSett
     memmap::encodeRate(settings, grid);
     // No setting lives in 125..127: never read, they go as "00", as they always have.
     for (int a = kUnmappedFirst; a <= kUnmappedLast; ++a)
-        if (isEmpty(grid.text(a))) grid.setText(a, kZero);
+        if (isEmpty(grid.text(a))) grid.setByte(a, 0);
     return programRateCells(ex, grid, hooks);
 }
 
@@ -132,7 +130,7 @@ SwitchesRead readSwitches(Exchange& ex, MemoryGrid& grid, AfterFailedRead after)
 QVector<int> cellsNotBytes(const MemoryGrid& grid, const TransferProfile& profile) {
     QVector<int> out;
     for (int a = profile.firstAddress; a < profile.firstAddress + profile.byteCount; ++a)
-        if (!byteToSend(grid.text(a))) out << a;
+        if (!grid.byte(a)) out << a;
     return out;
 }
 

@@ -13,16 +13,12 @@ constexpr int kPage = 16;
 constexpr int kFirstBytePosition = 24;
 constexpr int kBytePitch = 6;
 
-const QString kCleared = QStringLiteral(" ");
-const QString kPending = QStringLiteral("?");
-const QString kError = QStringLiteral("Er");
-
 void markAllFailed(MemoryGrid& grid) {
-    for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.set(i, kError, colour::kRed);
+    for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.markFailed(i);
 }
 
-void colourAll(MemoryGrid& grid, int colour) {
-    for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.setColour(i, colour);
+void stateAll(MemoryGrid& grid, CellState state) {
+    for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.setState(i, state);
 }
 
 // The opening of every transfer: the wake-up frame(s), the settle wait, then nothing but the
@@ -57,22 +53,9 @@ Outcome answerOutcome(Exchange& ex, const Reply& reply, int expected) {
 
 }  // namespace
 
-std::optional<int> byteToSend(const QString& text) {
-    int value = 0;
-    int digits = 0;
-    for (const QChar c : text) {
-        if (c == QLatin1Char(' ')) continue;
-        const int d = memmap::hexDigit(c);
-        if (d < 0 || ++digits > 2) return std::nullopt;
-        value = value * 16 + d;
-    }
-    if (digits == 0) return std::nullopt;
-    return value;
-}
-
 Outcome readMemory(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     if (p.prepareGrid)
-        for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.set(i, kCleared, colour::kWhite);
+        for (int i = 0; i < MemoryGrid::kBytes; ++i) grid.markCleared(i);
 
     const Prefix x = p.readPrefix;
     open(ex, x, p.readOpening);
@@ -83,7 +66,7 @@ Outcome readMemory(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     for (int k = 0; k < p.byteCount && !ex.broken(); ++k) {
         ex.send(x, "X1X");
         if (p.markEachByte) {
-            grid.set(p.firstAddress + k, kPending, colour::kWhite);
+            grid.markPending(p.firstAddress + k);
             ex.interFrame();
         }
     }
@@ -105,7 +88,7 @@ Outcome readMemory(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
         return answerOutcome(ex, reply, p.readAbove + 1);
     }
     for (int k = 0; k < p.byteCount; ++k)
-        grid.set(p.firstAddress + k, bytes[static_cast<std::size_t>(k)], colour::kGreen);
+        grid.set(p.firstAddress + k, bytes[static_cast<std::size_t>(k)], CellState::Transferred);
     return {Cause::Done, static_cast<int>(reply.text.size()), p.readAbove + 1};
 }
 
@@ -113,10 +96,10 @@ Outcome writeMemory(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
     if (p.writeConfirm <= 0) return {Cause::NotSent};
 
     // Every byte is checked before the first frame: a write never starts half-way.
-    std::vector<int> bytes;
+    std::vector<quint8> bytes;
     std::vector<int> refused;
     for (int k = 0; k < p.byteCount; ++k) {
-        const std::optional<int> b = byteToSend(grid.text(p.firstAddress + k));
+        const std::optional<quint8> b = grid.byte(p.firstAddress + k);
         if (b)
             bytes.push_back(*b);
         else
@@ -127,12 +110,12 @@ Outcome writeMemory(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
         for (int i = 0; i < MemoryGrid::kBytes; ++i) {
             const bool bad = next < refused.size() && refused[next] == i;
             if (bad) ++next;
-            grid.setColour(i, bad ? colour::kRed : colour::kWhite);
+            grid.setState(i, bad ? CellState::Failed : CellState::Idle);
         }
         return {Cause::NotSent};
     }
 
-    if (p.prepareGrid) colourAll(grid, colour::kWhite);
+    if (p.prepareGrid) stateAll(grid, CellState::Idle);
     const Prefix x = p.writePrefix;
     open(ex, x, p.writeOpening);
     for (int page = 0; page < p.byteCount && !ex.broken(); page += kPage) {
@@ -142,7 +125,7 @@ Outcome writeMemory(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
         for (int k = page; k < page + kPage && k < p.byteCount && !ex.broken(); ++k) {
             ex.send(x, byteCommand(bytes[static_cast<std::size_t>(k)]));
             if (p.markEachByte) {
-                grid.setColour(p.firstAddress + k, colour::kGreen);
+                grid.setState(p.firstAddress + k, CellState::Transferred);
                 ex.interFrame();
             }
         }
@@ -154,7 +137,7 @@ Outcome writeMemory(Exchange& ex, MemoryGrid& grid, const TransferProfile& p) {
         markAllFailed(grid);
         return answerOutcome(ex, reply, p.writeConfirm);
     }
-    colourAll(grid, colour::kGreen);
+    stateAll(grid, CellState::Transferred);
     return {Cause::Done, p.writeConfirm, p.writeConfirm};
 }
 

@@ -94,7 +94,7 @@ inline bool LIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfil
 }
 
 // Writes the profile's cells into the memory; returns the failure flag (true: failed).
-// Every cell to send must hold a byte (see byteToSend). When one does not, nothing is sent at
+// Every cell to send must hold a byte (MemoryGrid::byte). When one does not, nothing is sent at
 // all: those cells turn red (their text is kept), every other cell 0..127 turns white, each is
 // redrawn, and the result is true. Otherwise:
 //   [cells 0..127 white, redrawn]; "SSS" (writeOpening frames); settle 0.5 s; flush; then per
@@ -109,11 +109,5 @@ Outcome writeMemory(Exchange& exchange, MemoryGrid& grid, const TransferProfile&
 inline bool ECRIT_24C01(Exchange& exchange, MemoryGrid& grid, const TransferProfile& profile) {
     return !writeMemory(exchange, grid, profile).ok();
 }
-
-// The byte a cell's text is sent as: spaces are skipped; one or two hexadecimal digits of either
-// case are the byte ("5" goes as "Y05", "a5" as "YA5"). Any other text is not a byte: nothing. An
-// empty cell is none either: it holds nothing anybody read or typed ("", " ", "Er", "?", "G1",
-// "5Z", "123").
-std::optional<int> byteToSend(const QString& text);
 
 }  // namespace veq

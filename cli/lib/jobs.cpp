@@ -26,10 +26,10 @@ QString hex2(int v) {
     return QStringLiteral("%1").arg(v & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
 }
 
+// The whole memory a read left in the grid (a cell without a byte reads 0).
 image::Bytes gridBytes(const MemoryGrid& grid) {
     image::Bytes b{};
-    for (int a = 0; a < image::kSize; ++a)
-        b[static_cast<size_t>(a)] = static_cast<std::uint8_t>(byteToSend(grid.text(a)).value_or(0));
+    for (int a = 0; a < image::kSize; ++a) b[static_cast<size_t>(a)] = grid.byte(a).value_or(0);
     return b;
 }
 
@@ -38,8 +38,8 @@ QString differences(const MemoryGrid& written, const MemoryGrid& read, int first
     QStringList diffs;
     int n = 0;
     for (int a = first; a < first + count; ++a) {
-        const auto w = byteToSend(written.text(a));
-        const auto r = byteToSend(read.text(a));
+        const auto w = written.byte(a);
+        const auto r = read.byte(a);
         if (w == r) continue;
         if (++n <= 4)
             diffs << QStringLiteral("%1h écrit %2, relu %3")
@@ -119,7 +119,7 @@ void recorded(PortResult& r, const QString& operation, const MemoryGrid& grid, i
 }
 
 void putBytes(MemoryGrid& grid, const image::Bytes& bytes) {
-    for (int a = 0; a < image::kSize; ++a) grid.setText(a, hex2(bytes[static_cast<size_t>(a)]));
+    grid.putBytes(0, QByteArray(reinterpret_cast<const char*>(bytes.data()), image::kSize));
 }
 
 void detect(Exchange& ex, PortResult& r) {
@@ -152,7 +152,7 @@ void paramsGet(Exchange& ex, PortResult& r, bool toFile) {
     // Settings whose bytes the file cannot hold: named, so that nobody takes the file for the
     // panel's exact copy.
     QJsonArray off;
-    for (const journal::OffTable& o : journal::offTable(*journal::gridBytes(grid, 96, 124))) {
+    for (const journal::OffTable& o : journal::offTable(*grid.bytes(96, 124))) {
         off.append(QJsonObject{{QStringLiteral("key"), o.key},
                                {QStringLiteral("label"), o.label},
                                {QStringLiteral("address"), o.address},
@@ -194,7 +194,7 @@ void rateProgramming(
         p.finish(read.outcome, true);
         return end(read.outcome, true);
     }
-    p.finish(done, journal::gridBytes(back, kRateTransfer.firstAddress, 127));
+    p.finish(done, back.bytes(kRateTransfer.firstAddress, 127));
     note(r, p.warning());
     compared(r, grid, back, kRateTransfer.firstAddress, kRateTransfer.byteCount);
 }
@@ -211,7 +211,7 @@ void paramsSet(Exchange& ex, PortResult& r, const memmap::RateSettings& settings
 void rateBytesWrite(Exchange& ex, PortResult& r, const QByteArray& bytes,
                     const QString& operation) {
     rateProgramming(ex, r, operation, [&](MemoryGrid& grid, const ops::WriteHooks& hooks) {
-        journal::putBytes(grid, kRateTransfer.firstAddress, bytes);
+        grid.putBytes(kRateTransfer.firstAddress, bytes);
         return ops::programRateCells(ex, grid, hooks);
     });
 }
@@ -252,7 +252,7 @@ void memoryWrite(Exchange& ex, PortResult& r, const image::Bytes& bytes, const Q
         p.finish(read, true);
         return end(read, true);
     }
-    p.finish(Outcome{}, true, journal::gridBytes(back, 0, 127));
+    p.finish(Outcome{}, true, back.bytes(0, 127));
     note(r, p.warning());
     compared(r, grid, back, 0, image::kSize);
 }
@@ -270,8 +270,7 @@ void paramsDiff(Exchange& ex, PortResult& r, const memmap::RateSettings& file) {
     // What "params set FILE" would leave in 60h..7Fh: the file's settings over the panel's bytes.
     MemoryGrid set = grid;
     memmap::encodeRate(file, set);
-    differencesOut(r, journal::compareMemories(*journal::gridBytes(grid, 96, 127),
-                                               *journal::gridBytes(set, 96, 127), 96));
+    differencesOut(r, journal::compareMemories(*grid.bytes(96, 127), *set.bytes(96, 127), 96));
 }
 
 void memoryDiff(Exchange& ex, PortResult& r, const image::Bytes& file) {

@@ -90,7 +90,7 @@ QStringList hexLines(const QByteArray& bytes, int from) {
 // The settings the bytes hold, as the windows decode them.
 QStringList decoded(const QByteArray& bytes, int from, int to) {
     MemoryGrid grid;
-    journal::putBytes(grid, from, bytes);
+    grid.putBytes(from, bytes);
     QStringList lines;
     if (from <= 60 && to >= 62) {
         const memmap::BrightnessReading b = memmap::decodeBrightness(grid);
