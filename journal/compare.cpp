@@ -125,7 +125,7 @@ QVector<OffTable> offTable(const QByteArray& bytes) {
     MemoryGrid held;
     held.putBytes(kRateFirst, bytes);
     MemoryGrid again = held;
-    memmap::encodeRate(paramfile::settingsFromMemory(held), again);
+    memmap::encodeRate(memmap::settingsFromMemory(held), again);
     const std::vector<Field> fields = rateFields();
     for (int address = kRateFirst; address <= kRateLast; ++address) {
         const auto byte = static_cast<unsigned char>(bytes[address - kRateFirst]);
@@ -185,8 +185,7 @@ QVector<Difference> compareMemories(const QByteArray& panel, const QByteArray& o
         }
     }
     if (from <= kRateFirst && to >= kRateLast)
-        out +=
-            compare(paramfile::settingsFromMemory(ga), paramfile::settingsFromMemory(gb), &covered);
+        out += compare(memmap::settingsFromMemory(ga), memmap::settingsFromMemory(gb), &covered);
     for (int address = from; address <= to; ++address) {
         const auto x = static_cast<unsigned char>(panel[address - from]);
         const auto y = static_cast<unsigned char>(other[address - from]);

@@ -35,13 +35,4 @@ class KnownBytes {
 // This run's.
 KnownBytes& knownThisRun();
 
-// The grid's own MemoryGrid::bytes() and MemoryGrid::putBytes(), for the callers that name them
-// here.
-inline std::optional<QByteArray> gridBytes(const MemoryGrid& grid, int from, int to) {
-    return grid.bytes(from, to);
-}
-inline void putBytes(MemoryGrid& grid, int from, const QByteArray& bytes) {
-    grid.putBytes(from, bytes);
-}
-
 }  // namespace veq::journal

@@ -236,6 +236,27 @@ RateReading decodeRate(const MemoryGrid& grid) {
     return r;
 }
 
+RateSettings settingsFromMemory(const MemoryGrid& grid) {
+    const RateReading r = decodeRate(grid);
+    RateSettings s;
+    s.ranges = r.ranges;
+    // 6Ch holds "K" unless programming chose a brightness, whose code then stands there: only
+    // the five codes are brightnesses ("4B" has the bits of two of them).
+    const qint32 at6C = cellValue(grid, kBrightnessAt);
+    s.brightnessOption = 0;
+    for (int k = 1; k <= settings::kBrightnessNames.size(); ++k)
+        if (hexValue(brightnessCode(k)) == at6C) s.brightnessOption = k;
+    if (r.averaging2) s.averaging2 = *r.averaging2;
+    if (r.averaging1) s.averaging1 = *r.averaging1;
+    s.timeBase = static_cast<quint32>(r.timeBase);
+    s.antiBounce = r.antiBounce;
+    s.relay1 = r.relay1;
+    s.relay2 = r.relay2;
+    s.flags = r.flags;
+    s.stopThreshold = r.stopThreshold;
+    return s;
+}
+
 void encodeRate(const RateSettings& s, MemoryGrid& grid) {
     for (int i = 0; i < 5; ++i) writeRange(grid, i, s.ranges[static_cast<std::size_t>(i)]);
     for (int k = 0; k < 3; ++k) grid.setByte(kSignatureAt + k, kSignature[k]);

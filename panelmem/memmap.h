@@ -190,6 +190,13 @@ struct RateSettings {
     int stopThreshold = settings::kStopThreshold.initial;  // HScroll5, low 16 bits written
 };
 
+// The settings a read of a programmed memory found in `grid`, as programming would write them
+// back. A value the window would leave as it was (an averaging byte that is no power of two) takes
+// the window's value at load. The brightness is the option whose code 6Ch holds, none for the
+// third signature character "K" (or anything else): so what "params set" programmed,
+// "params get" gives back, where the window forgets it.
+memmap::RateSettings settingsFromMemory(const MemoryGrid& grid);
+
 // Writes 96 to 124 in the window's order: ranges, signature then brightness code, "00" to 109 and
 // 110, averaging, time base, anti-bounce, the two 14-bit values, flags ("0" when none), stop
 // threshold. 125 to 127 keep their texts.

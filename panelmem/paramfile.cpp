@@ -31,8 +31,6 @@ const QString kDisplay = QLatin1String(settings::kDisplayKey);
 const QString kSuppression = QLatin1String(settings::kSuppressionKey);
 const QStringList& kKeys = settings::kParameterKeys;
 
-constexpr int kBrightnessAt = 0x6C;  // the third signature character, or the brightness code
-
 QString key(const settings::Numeric& n) {
     return QLatin1String(n.key);
 }
@@ -213,27 +211,6 @@ std::optional<QString> duplicateKey(const QByteArray& text) {
 }
 
 }  // namespace
-
-memmap::RateSettings settingsFromMemory(const MemoryGrid& grid) {
-    const memmap::RateReading r = memmap::decodeRate(grid);
-    memmap::RateSettings s;
-    s.ranges = r.ranges;
-    // 6Ch holds "K" unless programming chose a brightness, whose code then stands there: only
-    // the five codes are brightnesses ("4B" has the bits of two of them).
-    const qint32 at6C = memmap::cellValue(grid, kBrightnessAt);
-    s.brightnessOption = 0;
-    for (int k = 1; k <= kBrightnessNames.size(); ++k)
-        if (memmap::hexValue(memmap::brightnessCode(k)) == at6C) s.brightnessOption = k;
-    if (r.averaging2) s.averaging2 = *r.averaging2;
-    if (r.averaging1) s.averaging1 = *r.averaging1;
-    s.timeBase = static_cast<quint32>(r.timeBase);
-    s.antiBounce = r.antiBounce;
-    s.relay1 = r.relay1;
-    s.relay2 = r.relay2;
-    s.flags = r.flags;
-    s.stopThreshold = r.stopThreshold;
-    return s;
-}
 
 QJsonObject parametersJson(const memmap::RateSettings& s) {
     QJsonArray ranges;

@@ -30,13 +30,6 @@
 //   "stop_threshold"   the stop threshold, a whole number from 3 to 3600 (HScroll5)
 namespace veq::paramfile {
 
-// The settings a read of a programmed memory found in `grid`, as programming would write them
-// back. A value the window would leave as it was (an averaging byte that is no power of two) takes
-// the window's value at load. The brightness is the option whose code 6Ch holds, none for the
-// third signature character "K" (or anything else): so what "params set" programmed,
-// "params get" gives back, where the window forgets it.
-memmap::RateSettings settingsFromMemory(const MemoryGrid& grid);
-
 // The file's object for these settings.
 QJsonObject parametersJson(const memmap::RateSettings& settings);
 
@@ -59,8 +52,8 @@ QString parametersText(const memmap::RateSettings& settings);
 
 // veqctl names them without the namespace.
 namespace veq::cli {
+using memmap::settingsFromMemory;
 using paramfile::parametersJson;
 using paramfile::parametersText;
 using paramfile::parseParameters;
-using paramfile::settingsFromMemory;
 }  // namespace veq::cli

@@ -4,7 +4,6 @@
 
 #include <QLocale>
 
-#include "journal/known.h"
 #include "panelmem/messages.h"
 #include "panelmem/operations.h"
 #include "panelmem/paramfile.h"
@@ -297,11 +296,11 @@ void Dump24c01::applySettings(const memmap::RateSettings& s) {
 }
 
 bool Dump24c01::loadBytes(int from, const QByteArray& bytes) {
-    journal::putBytes(grid_, from, bytes);
-    for (int a = from; a < from + bytes.size(); ++a) grid_.setColour(a, colour::kWhite);
+    grid_.putBytes(from, bytes);
+    for (int a = from; a < from + bytes.size(); ++a) grid_.setState(a, CellState::Idle);
     if (from > kRateTransfer.firstAddress || from + bytes.size() - 1 < kRateLast) return false;
     if (memmap::isBlank(grid_)) return false;
-    applySettings(paramfile::settingsFromMemory(grid_));
+    applySettings(memmap::settingsFromMemory(grid_));
     return true;
 }
 

@@ -107,7 +107,7 @@ QStringList decoded(const QByteArray& bytes, int from, int to) {
         if (memmap::isBlank(grid))
             lines << QStringLiteral("Paramètres de cadence : mémoire vierge (pas de signature)");
         else {
-            lines << paramfile::parametersText(paramfile::settingsFromMemory(grid))
+            lines << paramfile::parametersText(memmap::settingsFromMemory(grid))
                          .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             for (const journal::OffTable& o : journal::offTable(bytes.mid(kRateFirst - from)))
                 lines << journal::offTableText(o);

@@ -67,6 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Programmed into the memory, then read back from it.
     MemoryGrid grid;
     memmap::encodeRate(*s, grid);
-    if (!same(paramfile::settingsFromMemory(grid), *s)) std::abort();
+    if (!same(memmap::settingsFromMemory(grid), *s)) std::abort();
     return 0;
 }

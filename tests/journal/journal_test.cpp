@@ -371,7 +371,7 @@ TEST(Compare, FieldsThatDifferWithTheirNamesAndBothValues) {
     MemoryGrid grid;
     memmap::encodeRate(memmap::RateSettings{}, grid);
     for (int a = 125; a <= 127; ++a) grid.setText(a, QStringLiteral("00"));
-    const QByteArray panel = *gridBytes(grid, 96, 127);
+    const QByteArray panel = *grid.bytes(96, 127);
     const auto changed = [&panel](std::initializer_list<std::pair<int, int>> bytesAt) {
         QByteArray b = panel;
         for (auto [address, value] : bytesAt) b[address - 96] = static_cast<char>(value);

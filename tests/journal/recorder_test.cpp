@@ -41,7 +41,7 @@ class Recording : public ::testing::Test {
                     const auto r = findRecord(journal.path(), p.number());
                     ASSERT_TRUE(r);
                     EXPECT_EQ(r->outcome, Result::Unknown);
-                    EXPECT_EQ(r->written, gridBytes(g, r->from, r->to));
+                    EXPECT_EQ(r->written, g.bytes(r->from, r->to));
                 }};
     }
 
