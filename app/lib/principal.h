@@ -30,7 +30,8 @@ class Principal : public QMainWindow {
     // How long a window manager may take to maximise the window.
     static constexpr int kWindowManagerDelayMs = 500;
 
-    // `context` is completed here: its way to the link settings window is this window's.
+    // `context` is completed here: its session and its way to the link settings window are this
+    // window's.
     explicit Principal(WindowContext& context, QWidget* parent = nullptr);
     ~Principal() override;
 

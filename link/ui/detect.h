@@ -20,7 +20,7 @@ class DetectWindow : public QWidget {
 
     explicit DetectWindow(WindowContext& ctx, QWidget* parent = nullptr);
 
-    // Runs one scan on the link settings window's serial port.
+    // Runs one scan on the session's serial port.
     void Command1_Click();
 
     // Label1(1) to Label1(42): the port column (1 to 14), the state column (15 to 28) and the
